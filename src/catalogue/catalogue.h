@@ -1,0 +1,11 @@
+// The fixed catalogue of movies, by genre.
+#ifndef VELVARIN_CATALOGUE_CATALOGUE_H_
+#define VELVARIN_CATALOGUE_CATALOGUE_H_
+
+#include "main/navigation.h"
+
+// showmovie: shows genres and their titles until the user goes back; hands
+// back toStart.
+navOutcome showmovie(Session& session);
+
+#endif  // VELVARIN_CATALOGUE_CATALOGUE_H_

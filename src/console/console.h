@@ -1,0 +1,79 @@
+// The operator's console: typed answers in, prompts and messages out.
+#ifndef VELVARIN_CONSOLE_CONSOLE_H_
+#define VELVARIN_CONSOLE_CONSOLE_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// Thrown when standard input ends while an answer is awaited.
+struct EndOfInput {};
+
+// Thrown to end the session at once with the given exit status.
+struct SessionEnd {
+  int status;
+};
+
+class Console {
+ public:
+  static constexpr std::size_t kNoLimit = std::numeric_limits<std::size_t>::max();
+
+  // A console on two file descriptors, such as standard input and output.
+  Console(int inFd, int outFd);
+  // A console that reads `input` and appends everything printed to `output`.
+  Console(std::string_view input, std::string& output);
+  Console(const Console&) = delete;
+  Console& operator=(const Console&) = delete;
+
+  // Writes `text` as is; output is buffered until input is awaited.
+  void print(std::string_view text);
+  // Writes `text` followed by a line break.
+  void printLine(std::string_view text);
+  // Writes out everything buffered. Throws SessionEnd{1} if output fails.
+  void flush();
+  // Copies the whole of the open file `fd` to the output after what was
+  // printed before. Returns false on a read error.
+  bool copyFile(int fd);
+
+  // Number answer: a decimal integer with optional sign after white space.
+  // Returns nullopt for a wrong value (no digits, or too large for 32 bits);
+  // the rest of that input line is then discarded.
+  std::optional<std::int32_t> readNumber();
+  // Word answer: the next run of non-white-space bytes. Keeps at most `limit`
+  // bytes, never cutting a UTF-8 character in half; the rest of the word is
+  // discarded.
+  std::string readWord(std::size_t limit = kNoLimit);
+  // Line answer: the bytes up to the next line break, which is consumed.
+  // Keeps at most `limit` bytes like readWord; the rest of the line is
+  // discarded. A last line without a line break still counts as an answer.
+  std::string readLine(std::size_t limit = kNoLimit);
+  // Discards input through the next line break, or up to the end of input.
+  void discardLine();
+
+ private:
+  // Next input byte, or -1 at the end of input. Flushes before blocking.
+  int peek();
+  bool refill();
+  // Skips white space; throws EndOfInput if the input ends first.
+  void skipSpace();
+  void writeOut(const char* data, std::size_t size);
+
+  int inFd_ = -1;
+  int outFd_ = -1;
+  std::string* memoryOut_ = nullptr;
+  const char* next_ = nullptr;
+  const char* end_ = nullptr;
+  bool inputEnded_ = false;
+  bool outputFailed_ = false;
+  std::string inBuf_;
+  std::string outBuf_;
+};
+
+// The number of bytes of `text` to keep so that it fits in `limit` bytes
+// without splitting a UTF-8 sequence; `text` may run on past `limit`.
+std::size_t fitUtf8(std::string_view text, std::size_t limit);
+
+#endif  // VELVARIN_CONSOLE_CONSOLE_H_

@@ -1,0 +1,81 @@
+#include "main/menu.h"
+
+#include <array>
+#include <string_view>
+
+#include "catalogue/catalogue.h"
+#include "tickets/add_booking.h"
+#include "tickets/listing.h"
+#include "tickets/search.h"
+
+namespace {
+
+navOutcome modMov(Session&) { return navOutcome::toMenu; }
+navOutcome delMov(Session&) { return navOutcome::toMenu; }
+
+using operation = navOutcome (*)(Session&);
+
+struct menuEntry {
+  std::string_view line;
+  operation run;  // null for Quit
+};
+
+// Choice n is entry n - 1.
+constexpr std::array<menuEntry, 7> kMenu = {{
+    {"\n 1. Add New Movie Ticketing Record(s)", addMov},
+    {"\n 2. Display All Movie Ticketing Records", dispMov},
+    {"\n 3. Modify Movie Ticketing Record(s)", modMov},
+    {"\n 4. Search Movie Ticketing Record(s)", findMov},
+    {"\n 5. Delete Movie Ticketing Record(s)", delMov},
+    {"\n 6. All Movies", showmovie},
+    {"\n 7. Quit", nullptr},
+}};
+
+// Shows the menu and returns the operation chosen; null means Quit.
+operation chooseOperation(Console& console) {
+  for (;;) {
+    console.printLine("\n\n--<:Main Menu:>--");
+    for (const menuEntry& entry : kMenu) console.printLine(entry.line);
+    console.print("\nWhat is your option (1-7)? ");
+    std::optional<std::int32_t> choice = console.readNumber();
+    if (choice && *choice >= 1 && *choice <= static_cast<std::int32_t>(kMenu.size())) {
+      return kMenu[static_cast<std::size_t>(*choice - 1)].run;
+    }
+    console.print("Please select a correct number (1-7)!");
+  }
+}
+
+}  // namespace
+
+int runMenu(Session& session) {
+  Console& console = session.console;
+  try {
+    try {
+      // A loop, not recursion: any number of trips leaves the stack as it was.
+      for (;;) {
+        console.printLine("\n\t*** Welcome to Velvarin ***");
+        navOutcome next = navOutcome::toMenu;
+        while (next == navOutcome::toMenu) {
+          operation chosen = chooseOperation(console);
+          if (chosen == nullptr) {
+            console.print("See you next time :)");
+            console.flush();
+            return 0;
+          }
+          next = chosen(session);
+        }
+      }
+    } catch (const EndOfInput&) {
+      console.print("\n");
+      console.flush();
+      return 0;
+    }
+  } catch (const SessionEnd& end) {
+    try {
+      console.flush();
+    } catch (const SessionEnd&) {
+      return 1;
+    }
+    return end.status;
+  }
+}

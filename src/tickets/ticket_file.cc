@@ -1,0 +1,155 @@
+#include "tickets/ticket_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+constexpr std::size_t kReadBlock = 256 * 1024;
+
+bool isSpace(int c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+template <std::size_t N>
+std::string_view text(const char (&field)[N]) {
+  return {field, strnlen(field, N)};
+}
+
+void addLine(std::string& out, std::string_view line) {
+  out.append(line);
+  out.push_back('\n');
+}
+
+}  // namespace
+
+std::string formatRecord(const movRecord& record) {
+  std::string out;
+  addLine(out, std::to_string(record.bookingNo));
+  addLine(out, text(record.customerName));
+  addLine(out, text(record.movieName));
+  addLine(out, text(record.schedule));
+  addLine(out, std::to_string(record.time));
+  addLine(out, std::to_string(record.guests));
+  addLine(out, std::to_string(record.houseNo));
+  addLine(out, text(record.ticketType));
+  addLine(out, std::to_string(record.totalFee));
+  out.push_back('\n');
+  return out;
+}
+
+bool appendRecord(const movRecord& record, const std::string& path) {
+  const std::string bytes = formatRecord(record);
+  // O_NONBLOCK keeps a FIFO of that name from hanging the open; O_APPEND with
+  // a single write keeps records of operators adding at once from mixing.
+  int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
+  if (fd < 0) return false;
+  off_t start = -1;  // where this record begins, once a byte is written
+  std::size_t done = 0;
+  bool ok = true;
+  while (ok && done < bytes.size()) {
+    ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+    if (n <= 0) {
+      ok = n < 0 && errno == EINTR;
+      continue;
+    }
+    if (start < 0) start = lseek(fd, 0, SEEK_CUR) - n;
+    done += static_cast<std::size_t>(n);
+  }
+  // A device that cannot be synced (EINVAL) has taken the bytes all the same.
+  if (ok && fsync(fd) != 0 && errno != EINVAL) ok = false;
+  if (!ok && start >= 0) {
+    // Cut a partly written record back off, so that only whole records stay.
+    while (ftruncate(fd, start) != 0 && errno == EINTR) {
+    }
+  }
+  if (close(fd) != 0 && ok) {
+    ok = false;
+    if (start >= 0) (void)truncate(path.c_str(), start);
+  }
+  return ok;
+}
+
+int openTicketFile(const std::string& path) {
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return -1;
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    close(fd);
+    return -1;
+  }
+  // Non-blocking was only for the open; reads should wait for data.
+  int flags = fcntl(fd, F_GETFL);
+  if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  return fd;
+}
+
+TicketReader::TicketReader(const std::string& path) : fd_(openTicketFile(path)) {
+  if (fd_ >= 0) buf_.resize(kReadBlock);
+}
+
+TicketReader::~TicketReader() {
+  if (fd_ >= 0) close(fd_);
+}
+
+bool TicketReader::refill() {
+  if (ended_) return false;
+  for (;;) {
+    ssize_t n = read(fd_, buf_.data(), buf_.size());
+    if (n > 0) {
+      pos_ = 0;
+      len_ = static_cast<std::size_t>(n);
+      return true;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    failed_ = n < 0;
+    ended_ = true;
+    return false;
+  }
+}
+
+int TicketReader::peek() {
+  if (pos_ == len_ && !refill()) return -1;
+  return static_cast<unsigned char>(buf_[pos_]);
+}
+
+bool TicketReader::takeLine(std::string* out) {
+  bool any = false;
+  for (;;) {
+    if (pos_ == len_ && !refill()) return any;
+    any = true;
+    const char* begin = buf_.data() + pos_;
+    const auto* lineBreak = static_cast<const char*>(std::memchr(begin, '\n', len_ - pos_));
+    std::size_t take = lineBreak != nullptr ? static_cast<std::size_t>(lineBreak - begin) + 1
+                                            : len_ - pos_;
+    if (out != nullptr) out->append(begin, take);
+    pos_ += take;
+    if (lineBreak != nullptr) return true;
+  }
+}
+
+std::optional<recordTexts> TicketReader::readRecord() {
+  if (fd_ < 0) return std::nullopt;
+  int c = peek();
+  while (c >= 0 && isSpace(c)) {
+    ++pos_;
+    c = peek();
+  }
+  if (c < 0) return std::nullopt;
+  recordTexts record;
+  for (; c >= 0 && !isSpace(c); c = peek()) {
+    record[0].push_back(static_cast<char>(c));
+    ++pos_;
+  }
+  takeLine(nullptr);
+  for (std::size_t i = 1; i < record.size(); ++i) {
+    takeLine(&record[i]);
+    // A line cut off by the end of the file still ends its screen line.
+    if (record[i].empty() || record[i].back() != '\n') record[i].push_back('\n');
+  }
+  return record;
+}

@@ -1,0 +1,74 @@
+// The booking record and the ticket file that keeps bookings between runs.
+#ifndef VELVARIN_TICKETS_TICKET_FILE_H_
+#define VELVARIN_TICKETS_TICKET_FILE_H_
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// One booking. Text fields are zero-terminated and hold the bytes as typed.
+struct movRecord {
+  std::int32_t bookingNo;
+  char customerName[30];
+  char movieName[30];
+  char schedule[16];
+  std::int32_t time;
+  char ticketType[32];
+  std::int32_t guests;
+  std::int32_t houseNo;
+  std::int32_t totalFee;
+};
+
+// A record read back, in file order: the booking-number word without its
+// line break, then the eight lines after it, each ending with a line break.
+using recordTexts = std::array<std::string, 9>;
+
+// The record's ten lines as they stand in the ticket file.
+std::string formatRecord(const movRecord& record);
+
+// appendRecord: adds `record` to the end of the file at `path`, creating it.
+// Returns true only once the whole record is on stable storage; on failure
+// the file is left as it was.
+bool appendRecord(const movRecord& record, const std::string& path);
+
+// Opens the ticket file at `path` for reading. Returns the descriptor, or -1
+// when it is missing or is not a readable file (a directory, say).
+int openTicketFile(const std::string& path);
+
+// Reads records back from a ticket file, one after the other.
+class TicketReader {
+ public:
+  // Opens `path`; check isOpen() before reading.
+  explicit TicketReader(const std::string& path);
+  ~TicketReader();
+  TicketReader(const TicketReader&) = delete;
+  TicketReader& operator=(const TicketReader&) = delete;
+
+  // False if the file is missing or is not a readable regular file.
+  bool isOpen() const { return fd_ >= 0; }
+  // True once reading the file has failed; no further records come then.
+  bool failed() const { return failed_; }
+
+  // readRecord: the next record, or nullopt at the end of the records. A
+  // record cut short by the end of the file gets empty lines for the rest.
+  std::optional<recordTexts> readRecord();
+
+ private:
+  int peek();
+  bool refill();
+  // Appends the rest of the current line, through its line break if any,
+  // to `out` (or drops it when `out` is null); false at the end of the file.
+  bool takeLine(std::string* out);
+
+  int fd_ = -1;
+  bool failed_ = false;
+  bool ended_ = false;
+  std::string buf_;
+  std::size_t pos_ = 0;
+  std::size_t len_ = 0;
+};
+
+#endif  // VELVARIN_TICKETS_TICKET_FILE_H_
