@@ -1,0 +1,59 @@
+#include "run_program.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+
+ProgramRun runVelvarin(const std::string& dir, const std::string& input,
+                       const std::vector<std::string>& args, int timeoutSeconds) {
+  ProgramRun run;
+  FILE* in = std::tmpfile();
+  if (in == nullptr) return run;
+  std::fwrite(input.data(), 1, input.size(), in);
+  std::fflush(in);
+  int inFd = fileno(in);
+  lseek(inFd, 0, SEEK_SET);
+  int out[2];
+  if (pipe(out) != 0) return run;
+
+  pid_t child = fork();
+  if (child == 0) {
+    dup2(inFd, STDIN_FILENO);
+    dup2(out[1], STDOUT_FILENO);
+    close(out[0]);
+    close(out[1]);
+    if (chdir(dir.c_str()) != 0) _exit(127);
+    std::vector<char*> argv{const_cast<char*>(VELVARIN_BINARY)};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(VELVARIN_BINARY, argv.data());
+    _exit(127);
+  }
+  close(out[1]);
+  std::fclose(in);
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+  char block[65536];
+  for (;;) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    pollfd p{out[0], POLLIN, 0};
+    if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) == 0) {
+      run.timedOut = true;
+      kill(child, SIGKILL);
+      break;
+    }
+    ssize_t n = read(out[0], block, sizeof block);
+    if (n <= 0) break;
+    run.output.append(block, static_cast<std::size_t>(n));
+  }
+  close(out[0]);
+  int status = 0;
+  waitpid(child, &status, 0);
+  if (WIFEXITED(status)) run.status = WEXITSTATUS(status);
+  return run;
+}
