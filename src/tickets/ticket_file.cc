@@ -75,16 +75,16 @@ bool appendRecord(const movRecord& record, const std::string& path) {
 }
 
 int openTicketFile(const std::string& path) {
+  // O_NONBLOCK keeps a FIFO from hanging the open; regular files ignore it.
   int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return -1;
   struct stat st {};
-  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+  // Only a regular file holds bookings: a directory cannot be read, and a
+  // device such as /dev/full or /dev/zero would never end.
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     close(fd);
     return -1;
   }
-  // Non-blocking was only for the open; reads should wait for data.
-  int flags = fcntl(fd, F_GETFL);
-  if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
   return fd;
 }
 

@@ -35,7 +35,7 @@ std::string formatRecord(const movRecord& record);
 bool appendRecord(const movRecord& record, const std::string& path);
 
 // Opens the ticket file at `path` for reading. Returns the descriptor, or -1
-// when it is missing or is not a readable file (a directory, say).
+// when it is missing or is not a readable regular file.
 int openTicketFile(const std::string& path);
 
 // Reads records back from a ticket file, one after the other.
