@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
@@ -144,6 +145,80 @@ TEST_F(TicketFileTest, MissingOrUnreadableFileIsNotOpen) {
   EXPECT_FALSE(TicketReader(ticketPath()).isOpen());
   std::filesystem::create_directory(ticketPath());
   EXPECT_FALSE(TicketReader(ticketPath()).isOpen());
+}
+
+}  // namespace
+
+namespace {
+
+// Every record with booking number `target`, read the simple way: fields
+// joined by '|', records ended by '#'.
+std::string simpleSearch(const std::string& path, const std::string& target) {
+  TicketReader reader(path);
+  std::string found;
+  while (auto record = reader.readRecord()) {
+    if ((*record)[0] != target) continue;
+    for (const std::string& field : *record) found += field + "|";
+    found += "#";
+  }
+  return found;
+}
+
+// The same through scanBookings, reading `blockSize` bytes at a time.
+std::string fastSearch(const std::string& path, const std::string& target, std::size_t blockSize) {
+  int fd = openTicketFile(path);
+  std::string found;
+  std::size_t last = 9;
+  scanResult result = scanBookings(
+      fd, target,
+      [&](std::size_t field, std::string_view piece) {
+        if (field != last && last != 9) found += last == 8 ? "|#" : "|";
+        last = field;
+        found += piece;
+      },
+      blockSize);
+  if (last != 9) found += "|#";
+  close(fd);
+  EXPECT_FALSE(result.failed);
+  EXPECT_EQ(result.found, static_cast<std::size_t>(std::count(found.begin(), found.end(), '#')));
+  return found;
+}
+
+TEST_F(TicketFileTest, FastSearchReadsExactlyAsRecordByRecord) {
+  const std::string two = std::string(kFirst) + kSecond;
+  struct Case {
+    const char* name;
+    std::string bytes;
+    std::string target;
+  } cases[] = {
+      {"written records", two + two + kFirst, "42"},
+      {"other number", two + two, "7"},
+      {"no match", two, "4"},
+      {"prefix is no match", "420\nA\nB\nC\nD\nE\nF\nG\nH\n\n4\nA\n", "42"},
+      {"longer target", two, "4242"},
+      {"extra text after the number", "42 x\nA\nB\nC\nD\nE\nF\nG\nH\n\n42\tB\n", "42"},
+      {"cut short", two + "42\nAda\nZoo", "42"},
+      {"cut in the word", two + "4", "4"},
+      {"word at the very end", two + "42", "42"},
+      {"no final line break", "42\nA\nB\nC\nD\nE\nF\nG\nH", "42"},
+      {"blank lines and spaces", "\n\n  42\nA\n\nC\nD\nE\nF\nG\nH\n \n\r\n42\n", "42"},
+      {"CRLF", "42\r\nA\r\nB\r\nC\r\nD\r\nE\r\nF\r\nG\r\nH\r\n\r\n42\r\n", "42"},
+      {"long lines", "42\n" + std::string(300, 'x') + "\nB\n\n\n\n\n\nH\n\n9\n" + std::string(200, '\n') +
+                         "42\n" + std::string(150, 'y'),
+       "42"},
+      {"NUL and high bytes", "42\n\0\xff\xc3\xa9\nB\n\0\nD\nE\nF\nG\nH\n\n"s, "42"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    writeFile("ticket.txt", c.bytes);
+    const std::string expected = simpleSearch(ticketPath(), c.target);
+    // Every block size up to past the longest record, so that records,
+    // lines and the word straddle block boundaries at every offset.
+    for (std::size_t block = 1; block <= 400; ++block) {
+      ASSERT_EQ(fastSearch(ticketPath(), c.target, block), expected) << "block size " << block;
+    }
+    EXPECT_EQ(fastSearch(ticketPath(), c.target, 1 << 20), expected);
+  }
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "tickets/search.h"
 
+#include <unistd.h>
+
 #include <array>
 #include <string_view>
 
@@ -24,23 +26,21 @@ constexpr std::array<std::string_view, 9> kLabels = {
 // Shows every record of the file whose booking number is `target`.
 void showMatches(Session& session, const std::string& target) {
   Console& console = session.console;
-  TicketReader reader(session.ticketFile);
-  if (!reader.isOpen()) {
+  int fd = openTicketFile(session.ticketFile);
+  if (fd < 0) {
     console.print("File not found!");
     return;
   }
-  bool found = false;
-  while (std::optional<recordTexts> record = reader.readRecord()) {
-    if ((*record)[0] != target) continue;
-    found = true;
-    for (std::size_t i = 0; i < kLabels.size(); ++i) {
-      console.print(kLabels[i]);
-      console.print((*record)[i]);
-    }
-  }
-  if (reader.failed()) {
+  std::size_t lastField = kLabels.size();
+  scanResult result = scanBookings(fd, target, [&](std::size_t field, std::string_view piece) {
+    if (field != lastField) console.print(kLabels[field]);
+    lastField = field;
+    console.print(piece);
+  });
+  close(fd);
+  if (result.failed) {
     console.print("File not found!");
-  } else if (!found) {
+  } else if (result.found == 0) {
     console.print("\nRecord not found!");
   }
 }

@@ -1,0 +1,213 @@
+// The search's record reader: the same reading as readRecord, but fast. It
+// keeps no record in memory, so a line of any length costs no memory, and it
+// skips the lines of records that do not match by counting line breaks a
+// whole block of bytes at a time.
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "tickets/ticket_file.h"
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
+namespace {
+
+bool isSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+// Each skipper moves `p` past the `left`-th line break in [p, end); if there
+// are fewer, it returns end and lowers `left` by the number passed.
+using skipper = const char* (*)(const char* p, const char* end, unsigned& left);
+
+const char* skipPortable(const char* p, const char* end, unsigned& left) {
+  while (left > 0) {
+    const void* lineBreak = std::memchr(p, '\n', static_cast<std::size_t>(end - p));
+    if (lineBreak == nullptr) return end;
+    p = static_cast<const char*>(lineBreak) + 1;
+    --left;
+  }
+  return p;
+}
+
+#if defined(__x86_64__)
+// Past the `left`-th set bit of `mask` (which has at least that many).
+inline unsigned afterNthBit(std::uint64_t mask, unsigned left) {
+  while (--left > 0) mask &= mask - 1;
+  return static_cast<unsigned>(__builtin_ctzll(mask)) + 1;
+}
+
+// The common loop: `mask64(p)` marks the line breaks among p[0..63].
+template <typename Mask>
+inline const char* skipBlocks(const char* p, const char* end, unsigned& left, Mask mask64) {
+  while (end - p >= 64) {
+    std::uint64_t mask = mask64(p);
+    auto count = static_cast<unsigned>(__builtin_popcountll(mask));
+    if (count >= left) {
+      unsigned after = afterNthBit(mask, left);
+      left = 0;
+      return p + after;
+    }
+    left -= count;
+    p += 64;
+  }
+  return skipPortable(p, end, left);
+}
+
+const char* skipSse2(const char* p, const char* end, unsigned& left) {
+  return skipBlocks(p, end, left, [](const char* at) {
+    const __m128i lineBreak = _mm_set1_epi8('\n');
+    std::uint64_t mask = 0;
+    for (int i = 0; i < 4; ++i) {
+      __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 16 * i));
+      auto bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, lineBreak)));
+      mask |= std::uint64_t{bits} << (16 * i);
+    }
+    return mask;
+  });
+}
+
+__attribute__((target("avx2,popcnt"))) const char* skipAvx2(const char* p, const char* end,
+                                                             unsigned& left) {
+  return skipBlocks(p, end, left, [](const char* at) __attribute__((target("avx2"))) {
+    const __m256i lineBreak = _mm256_set1_epi8('\n');
+    __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
+    __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32));
+    auto lowBits = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(low, lineBreak)));
+    auto highBits = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(high, lineBreak)));
+    return std::uint64_t{lowBits} | std::uint64_t{highBits} << 32;
+  });
+}
+#endif
+
+// The fastest skipper this processor runs, chosen once.
+skipper bestSkipper() {
+#if defined(__x86_64__)
+  static const skipper chosen = __builtin_cpu_supports("avx2") ? skipAvx2 : skipSse2;
+  return chosen;
+#else
+  return skipPortable;
+#endif
+}
+
+// Follows the records through the file's bytes as they come, block by block.
+class Scanner {
+ public:
+  Scanner(std::string_view target, const fieldSink& sink, skipper skip)
+      : target_(target), sink_(sink), skip_(skip) {}
+
+  void feed(const char* p, const char* end) {
+    while (p < end) {
+      switch (phase_) {
+        case phase::space:
+          while (p < end && isSpace(*p)) ++p;
+          if (p == end) return;
+          phase_ = phase::word;
+          wordSize_ = 0;
+          wordMatches_ = true;
+          // Most records are decided here, without looking for the word's end.
+          if (static_cast<std::size_t>(end - p) > target_.size()) {
+            endWord(std::memcmp(p, target_.data(), target_.size()) == 0 &&
+                    isSpace(p[target_.size()]));
+            continue;
+          }
+          break;
+        case phase::word:
+          p = wordPiece(p, end);
+          break;
+        case phase::lines:
+          p = matched_ ? copyLine(p, end) : skipLines(p, end);
+          break;
+      }
+    }
+  }
+
+  // The end of the file ends the record in progress; its missing lines are
+  // empty.
+  void finish() {
+    if (phase_ == phase::word) endWord(wordMatches_ && wordSize_ == target_.size());
+    if (phase_ == phase::lines && matched_) {
+      for (std::size_t field = std::max<std::size_t>(1, 9 - linesLeft_); field <= 8; ++field) {
+        sink_(field, "\n");
+      }
+    }
+    phase_ = phase::space;
+  }
+
+  std::size_t found() const { return found_; }
+
+ private:
+  enum class phase { space, word, lines };
+
+  const char* wordPiece(const char* p, const char* end) {
+    const char* stop = p;
+    while (stop < end && !isSpace(*stop)) ++stop;
+    auto size = static_cast<std::size_t>(stop - p);
+    if (wordMatches_) {
+      wordMatches_ = wordSize_ + size <= target_.size() &&
+                     std::memcmp(p, target_.data() + wordSize_, size) == 0;
+    }
+    wordSize_ += size;
+    if (stop < end) endWord(wordMatches_ && wordSize_ == target_.size());
+    return stop;
+  }
+
+  // The word is complete; nine line breaks follow: its own line's and those
+  // of the eight field lines.
+  void endWord(bool matches) {
+    phase_ = phase::lines;
+    linesLeft_ = 9;
+    matched_ = matches;
+    if (matches) {
+      ++found_;
+      sink_(0, target_);
+    }
+  }
+
+  const char* skipLines(const char* p, const char* end) {
+    p = skip_(p, end, linesLeft_);
+    if (linesLeft_ == 0) phase_ = phase::space;
+    return p;
+  }
+
+  const char* copyLine(const char* p, const char* end) {
+    const auto* lineBreak = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+    const char* stop = lineBreak != nullptr ? lineBreak + 1 : end;
+    // The rest of the booking number's line is not shown.
+    if (linesLeft_ < 9) sink_(9 - linesLeft_, std::string_view(p, static_cast<std::size_t>(stop - p)));
+    if (lineBreak != nullptr && --linesLeft_ == 0) phase_ = phase::space;
+    return stop;
+  }
+
+  std::string_view target_;
+  const fieldSink& sink_;
+  skipper skip_;
+  phase phase_ = phase::space;
+  std::size_t wordSize_ = 0;
+  bool wordMatches_ = true;
+  bool matched_ = false;
+  unsigned linesLeft_ = 0;
+  std::size_t found_ = 0;
+};
+
+}  // namespace
+
+scanResult scanBookings(int fd, std::string_view target, const fieldSink& sink,
+                        std::size_t blockSize) {
+  std::string block(blockSize, '\0');
+  Scanner scanner(target, sink, bestSkipper());
+  scanResult result;
+  for (;;) {
+    ssize_t n = read(fd, block.data(), block.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      result.failed = n < 0;
+      break;
+    }
+    scanner.feed(block.data(), block.data() + n);
+  }
+  scanner.finish();
+  result.found = scanner.found();
+  return result;
+}
