@@ -1,5 +1,6 @@
 #include "console/console.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/sendfile.h>
 #include <unistd.h>
@@ -129,6 +130,9 @@ bool Console::copyFile(int fd) {
     }
   }
   flush();
+  // A larger pipe lets each call move more at once; it fails harmlessly when
+  // the output is no pipe.
+  (void)fcntl(outFd_, F_SETPIPE_SZ, 1 << 20);
   // The kernel moves the file's pages to the output without a copy through
   // this process; on any trouble the plain copy below takes over from the
   // same file offset and tells a read error from a write error.

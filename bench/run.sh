@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# Benchmarks velvarin side by side with the tools a user would use instead:
+# cat for the listing, grep for the search, cat for a long session's output,
+# /bin/true for start-up. Builds what it needs, makes the ticket files once
+# (in $VELVARIN_BENCH_DIR, default /tmp/velvarin-bench) and prints a table of
+# medians over $RUNS runs (default 5).
+#   bench/run.sh [RECORDS...]     default: 1000000 4000000 16000000
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+work=${VELVARIN_BENCH_DIR:-/tmp/velvarin-bench}
+runs=${RUNS:-5}
+sizes=("$@")
+[ ${#sizes[@]} -gt 0 ] || sizes=(1000000 4000000 16000000)
+
+build=$root/build-bench
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DVELVARIN_TESTS=OFF -DVELVARIN_BENCH=ON >/dev/null
+cmake --build "$build" -j >/dev/null
+velvarin=$build/velvarin
+runner=$build/bench/runner
+mkdir -p "$work"
+
+# Seconds that `bash -c "$1"` takes, the median of $runs runs.
+median_time() {
+  local i start end
+  for ((i = 0; i < runs; i++)); do
+    start=$(date +%s%N)
+    bash -c "$1"
+    end=$(date +%s%N)
+    echo $(((end - start) / 1000))
+  done | sort -n | awk '{t[NR] = $1} END {printf "%.4f", t[int((NR + 1) / 2)] / 1e6}'
+}
+
+# Peak resident memory of velvarin in KiB in the pipeline `$1`, where the
+# word VELVARIN stands for velvarin run under the runner.
+peak_kib() {
+  local log
+  log=$(mktemp)
+  bash -c "${1//VELVARIN/$runner peak $velvarin}" 2>"$log"
+  tail -n 1 "$log"
+  rm -f "$log"
+}
+
+row() {  # case, velvarin command, reference command, peak-memory pipeline
+  local mine theirs
+  mine=$(median_time "$2")
+  theirs=$(median_time "$3")
+  printf '| %s | %s s | %s s | %.2f | %s KiB |\n' "$1" "$mine" "$theirs" \
+    "$(echo "$mine $theirs" | awk '{print $1 / $2}')" "$(peak_kib "$4")"
+}
+
+echo "| case | velvarin (median) | reference (median) | ratio | velvarin peak memory |"
+echo "|---|---|---|---|---|"
+for n in "${sizes[@]}"; do
+  dir=$work/$n
+  mkdir -p "$dir"
+  [ -s "$dir/ticket.txt" ] || "$build/bench/gen_tickets" "$n" 1 >"$dir/ticket.txt"
+  size=$(du -m "$dir/ticket.txt" | cut -f1)
+  cd "$dir"
+  cat ticket.txt >/dev/null  # the same warm page cache for both sides
+  row "search, $n records ($size MB) vs grep -c -x -F" \
+    "printf '4\n1234\nn\n7\n' | $velvarin | cat >/dev/null" \
+    "grep -c -x -F 1234 ticket.txt | cat >/dev/null" \
+    "printf '4\n1234\nn\n7\n' | VELVARIN | cat >/dev/null"
+  row "listing, $n records ($size MB) vs cat" \
+    "printf '2\n7\n' | $velvarin | cat >/dev/null" \
+    "cat ticket.txt | cat >/dev/null" \
+    "printf '2\n7\n' | VELVARIN | cat >/dev/null"
+done
+
+dir=$work/trips
+mkdir -p "$dir"
+cd "$dir"
+rm -f ticket.txt
+if [ ! -s answers.txt ]; then
+  awk 'BEGIN { for (i = 0; i < 1000000; i++) print 3; print 7 }' >answers.txt
+fi
+"$velvarin" <answers.txt >screen.txt
+row "a million menu round trips vs cat of the same output" \
+  "$velvarin <answers.txt | cat >/dev/null" \
+  "cat screen.txt | cat >/dev/null" \
+  "VELVARIN <answers.txt | cat >/dev/null"
+row "start-up at end of input, 1000 runs vs /bin/true" \
+  "$runner repeat 1000 $velvarin" \
+  "$runner repeat 1000 /bin/true" \
+  "VELVARIN </dev/null >/dev/null"
