@@ -8,16 +8,29 @@
 
 namespace {
 
-const char* const kFirst[] = {"Ada", "Bob", "Grace", "Linus", "Margaret", "Dennis", "Barbara",
-                              "Ken", "Frances", "Edsger", "Radia", "Niklaus", "Søren", "Zoë",
-                              "José", "Małgorzata", "Björn", "Ngozi", "Hiroshi", "Anaïs"};
-const char* const kLast[] = {"Lovelace", "Smith", "Hopper", "Torvalds", "Hamilton", "Ritchie",
-                             "Liskov", "Thompson", "Allen", "Dijkstra", "Perlman", "Wirth",
-                             "Kierkegaard", "Núñez", "Okafor", "Østergård", "Yamada", "Brown"};
-const char* const kMovies[] = {"The Equalizer", "Mad Max: Fury Road", "John Wick 3",
-                               "Saving Private Ryan", "Braveheart", "Avengers:EndGame",
-                               "Captain Marvel", "IT", "Get Out", "The Witch", "Inside Out",
-                               "Zootopia", "Finding Nemo", "Amélie", "Spider-Man:Far From Home"};
+const char* const kFirst[] = {"Ada",        "Bob",     "Grace", "Linus",   "Margaret",
+                              "Dennis",     "Barbara", "Ken",   "Frances", "Edsger",
+                              "Radia",      "Niklaus", "Søren", "Zoë",     "José",
+                              "Małgorzata", "Björn",   "Ngozi", "Hiroshi", "Anaïs"};
+const char* const kLast[] = {"Lovelace",  "Smith",  "Hopper",      "Torvalds", "Hamilton",
+                             "Ritchie",   "Liskov", "Thompson",    "Allen",    "Dijkstra",
+                             "Perlman",   "Wirth",  "Kierkegaard", "Núñez",    "Okafor",
+                             "Østergård", "Yamada", "Brown"};
+const char* const kMovies[] = {"The Equalizer",
+                               "Mad Max: Fury Road",
+                               "John Wick 3",
+                               "Saving Private Ryan",
+                               "Braveheart",
+                               "Avengers:EndGame",
+                               "Captain Marvel",
+                               "IT",
+                               "Get Out",
+                               "The Witch",
+                               "Inside Out",
+                               "Zootopia",
+                               "Finding Nemo",
+                               "Amélie",
+                               "Spider-Man:Far From Home"};
 const char* const kTypes[] = {"Adult", "Child", "Student", "Senior", "VIP", "Family"};
 
 template <typename T, std::size_t N>

@@ -12,9 +12,8 @@ runs=${RUNS:-5}
 sizes=("$@")
 [ ${#sizes[@]} -gt 0 ] || sizes=(1000000 4000000 16000000)
 
-build=$root/build-bench
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DVELVARIN_TESTS=OFF -DVELVARIN_BENCH=ON >/dev/null
-cmake --build "$build" -j >/dev/null
+build=$root/build/bench
+(cd "$root" && cmake --preset bench >/dev/null && cmake --build --preset bench >/dev/null)
 velvarin=$build/velvarin
 runner=$build/bench/runner
 mkdir -p "$work"

@@ -15,7 +15,8 @@ namespace {
 
 std::size_t count(std::string_view text, std::string_view what) {
   std::size_t n = 0;
-  for (std::size_t at = text.find(what); at != std::string_view::npos; at = text.find(what, at + 1)) ++n;
+  for (std::size_t at = text.find(what); at != std::string_view::npos; at = text.find(what, at + 1))
+    ++n;
   return n;
 }
 

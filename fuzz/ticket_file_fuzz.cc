@@ -19,9 +19,9 @@ bool isSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 // The search's screen output for `target`, read the simplest way: skip
 // white space, take a word, drop the rest of its line, then eight lines.
 std::string expectedSearch(std::string_view file, const std::string& target) {
-  static const char* const kLabels[] = {"\nName: ", "Movie name: ", "Movie Schedule : ",
-                                        "Time: ", "Number of Guests: ", "House Number: ",
-                                        "Type: ", "Total fee: "};
+  static const char* const kLabels[] = {
+      "\nName: ",       "Movie name: ", "Movie Schedule : ", "Time: ", "Number of Guests: ",
+      "House Number: ", "Type: ",       "Total fee: "};
   std::string shown;
   std::size_t at = 0;
   for (;;) {
@@ -75,9 +75,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // Once more straight through the scanner, in small blocks, so that records
   // straddle block boundaries.
-  static const char* const kShown[] = {"\nRecord found.\n\nBooking number: ", "\nName: ",
-                                       "Movie name: ", "Movie Schedule : ", "Time: ",
-                                       "Number of Guests: ", "House Number: ", "Type: ",
+  static const char* const kShown[] = {"\nRecord found.\n\nBooking number: ",
+                                       "\nName: ",
+                                       "Movie name: ",
+                                       "Movie Schedule : ",
+                                       "Time: ",
+                                       "Number of Guests: ",
+                                       "House Number: ",
+                                       "Type: ",
                                        "Total fee: "};
   std::string shown;
   std::size_t last = 9;
@@ -92,6 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       1 + size % 67);
   close(fd);
   if (result.found == 0) shown = "\nRecord not found!";
-  if (result.failed || shown != expectedSearch(file, target)) broken("scan in small blocks differs");
+  if (result.failed || shown != expectedSearch(file, target))
+    broken("scan in small blocks differs");
   return 0;
 }

@@ -77,11 +77,13 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"OnlyWhiteSpace", "  \n\t\n", {"n"}, "<eof>"},
         ReadCase{"NumberCutByEndOfInput", "5", {"n", "n"}, "5|<eof>"},
         ReadCase{"WrongNumberAtEndOfInput", "-", {"n", "n"}, "?|<eof>"},
-        ReadCase{"Words", "  hello   world\nnext\n", {"w", "w", "w", "w"},
-                 "hello|world|next|<eof>"},
+        ReadCase{
+            "Words", "  hello   world\nnext\n", {"w", "w", "w", "w"}, "hello|world|next|<eof>"},
         ReadCase{"WordLeavesRestOfLine", "Adult 500\n", {"w", "n"}, "Adult|500"},
         ReadCase{"Lines", "a b \n\nlast", {"l", "l", "l", "l"}, "a b ||last|<eof>"},
-        ReadCase{"LineAfterNumberNeedsDiscard", "42 junk\nBob Smith\n", {"n", "d", "l"},
+        ReadCase{"LineAfterNumberNeedsDiscard",
+                 "42 junk\nBob Smith\n",
+                 {"n", "d", "l"},
                  "42|-|Bob Smith"},
         ReadCase{"DiscardAtEndOfInput", "42", {"n", "d", "l"}, "42|-|<eof>"},
         ReadCase{"LineCutToLimit", "abcdefgh\nnext\n", {"l5", "l5"}, "abcde|next"},
@@ -89,7 +91,9 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"CutNeverSplitsACharacter", "abcd\xC3\xA9z\n", {"l5"}, "abcd"},
         ReadCase{"CutKeepsAWholeCharacter", "abc\xC3\xA9z\n", {"l5"}, "abc\xC3\xA9"},
         ReadCase{"CutBeforeFourByteCharacter", "ab\xF0\x9F\x8E\xAC!\n", {"w4"}, "ab"},
-        ReadCase{"LineOfOneMegabyte", std::string(1 << 20, 'x') + "\nok\n", {"l10", "l"},
+        ReadCase{"LineOfOneMegabyte",
+                 std::string(1 << 20, 'x') + "\nok\n",
+                 {"l10", "l"},
                  "xxxxxxxxxx|ok"}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -107,14 +111,13 @@ TEST_P(FitUtf8, KeepsWholeCharactersOnly) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cuts, FitUtf8,
-    ::testing::Values(FitCase{"short", 10, 5}, FitCase{"exact", 5, 5},
-                      FitCase{"ascii-long", 5, 5},
-                      FitCase{"ab\xC3\xA9", 3, 2},              // inside a 2-byte character
-                      FitCase{"a\xE2\x82\xAC", 3, 1},           // inside a 3-byte character
+    ::testing::Values(FitCase{"short", 10, 5}, FitCase{"exact", 5, 5}, FitCase{"ascii-long", 5, 5},
+                      FitCase{"ab\xC3\xA9", 3, 2},     // inside a 2-byte character
+                      FitCase{"a\xE2\x82\xAC", 3, 1},  // inside a 3-byte character
                       FitCase{"a\xE2\x82\xAC", 2, 1},
-                      FitCase{"\xC3\xA9\xC3\xA9", 2, 2},        // on a boundary
-                      FitCase{"abc\x80\x80\x80\x80", 4, 4},     // stray continuation bytes
-                      FitCase{"ab\xE9z", 3, 3},                 // Latin-1, not UTF-8
+                      FitCase{"\xC3\xA9\xC3\xA9", 2, 2},     // on a boundary
+                      FitCase{"abc\x80\x80\x80\x80", 4, 4},  // stray continuation bytes
+                      FitCase{"ab\xE9z", 3, 3},              // Latin-1, not UTF-8
                       FitCase{"\xC3\xA9", 0, 0}));
 
 TEST(ConsoleOutput, PrintsTextsAsIsAndLinesWithABreak) {

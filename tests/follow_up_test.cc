@@ -25,18 +25,17 @@ const char kWrong[] = "Please select (y) or (n)!\n";
 
 INSTANTIATE_TEST_SUITE_P(
     Answers, AskAnother,
-    ::testing::Values(
-        FollowUpCase{"Y", "y\n", "Again?\n", anotherAnswer::again},
-        FollowUpCase{"Yes", "yes\n", "Again?\n", anotherAnswer::again},
-        FollowUpCase{"N", "n\n", "Again?\n", anotherAnswer::back},
-        FollowUpCase{"No", "  no\n", "Again?\n", anotherAnswer::back},
-        FollowUpCase{"Nope", "nope", "Again?\n", anotherAnswer::back},
-        FollowUpCase{"UpperCaseIsRefused", "Y\nN\nn\n",
-                     std::string("Again?") + kWrong + "Again?" + kWrong + "Again?\n",
-                     anotherAnswer::back},
-        FollowUpCase{"OtherWordsAreRefused", "maybe\n\xC3\xBF\ny\n",
-                     std::string("Again?") + kWrong + "Again?" + kWrong + "Again?\n",
-                     anotherAnswer::again}),
+    ::testing::Values(FollowUpCase{"Y", "y\n", "Again?\n", anotherAnswer::again},
+                      FollowUpCase{"Yes", "yes\n", "Again?\n", anotherAnswer::again},
+                      FollowUpCase{"N", "n\n", "Again?\n", anotherAnswer::back},
+                      FollowUpCase{"No", "  no\n", "Again?\n", anotherAnswer::back},
+                      FollowUpCase{"Nope", "nope", "Again?\n", anotherAnswer::back},
+                      FollowUpCase{"UpperCaseIsRefused", "Y\nN\nn\n",
+                                   std::string("Again?") + kWrong + "Again?" + kWrong + "Again?\n",
+                                   anotherAnswer::back},
+                      FollowUpCase{"OtherWordsAreRefused", "maybe\n\xC3\xBF\ny\n",
+                                   std::string("Again?") + kWrong + "Again?" + kWrong + "Again?\n",
+                                   anotherAnswer::again}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(AskAnotherAtEndOfInput, StopsInsteadOfAskingForEver) {

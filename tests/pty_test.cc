@@ -10,7 +10,9 @@
 #include "child.h"
 #include "scratch_dir.h"
 
-void PrintTo(Link link, std::ostream* os) { *os << (link == Link::terminal ? "terminal" : "pipes"); }
+void PrintTo(Link link, std::ostream* os) {
+  *os << (link == Link::terminal ? "terminal" : "pipes");
+}
 
 namespace {
 

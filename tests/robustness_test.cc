@@ -42,7 +42,8 @@ class Script {
   Script& book(int no, const std::string& name, const std::string& fee = "150") {
     std::string no_ = std::to_string(no);
     input_ += no_ + "\n" + name + "\nZootopia\n24-12-2026\n1930\n2\n-3\nAdult\n";
-    bookings_.push_back({input_.size(), no_ + "\n" + name + "\nZootopia\n24-12-2026\n1930\n2\n-3\nAdult\n", fee});
+    bookings_.push_back(
+        {input_.size(), no_ + "\n" + name + "\nZootopia\n24-12-2026\n1930\n2\n-3\nAdult\n", fee});
     input_ += fee + "\n";
     return *this;
   }
@@ -131,8 +132,7 @@ TEST_F(Robustness, FileSystemFaults) {
        {},
        [](Robustness& t, pid_t) { std::filesystem::remove(t.ticketPath()); }},
       {"file-size limit in the middle of a record",
-       [&](Robustness& t) { t.writeFile("ticket.txt", before); },
-       [] { signal(SIGXFSZ, SIG_IGN); },
+       [&](Robustness& t) { t.writeFile("ticket.txt", before); }, [] { signal(SIGXFSZ, SIG_IGN); },
        [](Robustness&, pid_t pid) {
          rlimit none{RLIM_INFINITY, RLIM_INFINITY};
          prlimit(pid, RLIMIT_FSIZE, &none, nullptr);
@@ -143,7 +143,8 @@ TEST_F(Robustness, FileSystemFaults) {
     std::filesystem::remove_all(dir_);
     std::filesystem::create_directory(dir_);
     fault.make(*this);
-    const bool regular = std::filesystem::is_regular_file(std::filesystem::symlink_status(ticketPath()));
+    const bool regular =
+        std::filesystem::is_regular_file(std::filesystem::symlink_status(ticketPath()));
     Child child(dir_.string(), Link::pipes, fault.beforeExec);
     ASSERT_TRUE(child.started());
     rlimit limit{before.size() + 20, RLIM_INFINITY};
@@ -160,7 +161,8 @@ TEST_F(Robustness, FileSystemFaults) {
 
     fault.mend(*this, child.pid());
     child.type("y\n6\n" + kBooking);
-    ASSERT_TRUE(child.waitFor("Enter Total Fee: Record insert sucessful!\nAdd another record (y/n)?"));
+    ASSERT_TRUE(
+        child.waitFor("Enter Total Fee: Record insert sucessful!\nAdd another record (y/n)?"));
     child.type("n\n7\n");
     EXPECT_EQ(child.wait(), 0);
     EXPECT_EQ(readFile("ticket.txt"), (regular ? before : "") + "6\n" + kBooking + "\n");
@@ -178,8 +180,10 @@ TEST_F(Robustness, UnreadableTicketFiles) {
   const Case cases[] = {
       {"missing", [](Robustness&) {}},
       {"directory", [](Robustness& t) { std::filesystem::create_directory(t.ticketPath()); }},
-      {"endless device", [](Robustness& t) { std::filesystem::create_symlink("/dev/zero", t.ticketPath()); }},
-      {"dangling link", [](Robustness& t) { std::filesystem::create_symlink("nowhere", t.ticketPath()); }},
+      {"endless device",
+       [](Robustness& t) { std::filesystem::create_symlink("/dev/zero", t.ticketPath()); }},
+      {"dangling link",
+       [](Robustness& t) { std::filesystem::create_symlink("nowhere", t.ticketPath()); }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -188,8 +192,9 @@ TEST_F(Robustness, UnreadableTicketFiles) {
     c.make(*this);
     ProgramRun run = runVelvarin(dir_.string(), "4\n42\nn\n2\n7\n", {}, 20);
     ASSERT_FALSE(run.timedOut);
-    EXPECT_NE(run.output.find("Enter booking number: File not found!\nFind another record (y/n)?\n"),
-              std::string::npos);
+    EXPECT_NE(
+        run.output.find("Enter booking number: File not found!\nFind another record (y/n)?\n"),
+        std::string::npos);
     EXPECT_TRUE(run.output.ends_with("What is your option (1-7)? \nFile not found!"));
     EXPECT_EQ(run.status, 1);
   }
@@ -207,7 +212,8 @@ std::string manyBookings(const std::string& who, int count) {
 
 // Checks that `records` hold, from `from` on, bookings 1, 2, ... of `who`;
 // returns how many.
-std::size_t countInOrder(const std::vector<std::string>& records, std::size_t from, const std::string& who) {
+std::size_t countInOrder(const std::vector<std::string>& records, std::size_t from,
+                         const std::string& who) {
   std::size_t n = 0;
   for (std::size_t i = from; i < records.size(); ++i) {
     if (records[i].find("\n" + who + "\n") == std::string::npos) continue;
@@ -259,7 +265,8 @@ TEST_F(Robustness, SeveralOperatorsAtOnce) {
   std::vector<ProgramRun> runs(operators);
   for (int i = 0; i < operators; ++i) {
     running.emplace_back([&, i] {
-      runs[i] = runVelvarin(dir_.string(), manyBookings("operator " + std::to_string(i), each), {}, 600);
+      runs[i] =
+          runVelvarin(dir_.string(), manyBookings("operator " + std::to_string(i), each), {}, 600);
     });
   }
   for (std::thread& t : running) t.join();
@@ -268,7 +275,8 @@ TEST_F(Robustness, SeveralOperatorsAtOnce) {
   ASSERT_TRUE(check.ok) << check.why;
   EXPECT_EQ(check.records.size(), static_cast<std::size_t>(operators * each));
   for (int i = 0; i < operators; ++i) {
-    EXPECT_EQ(countInOrder(check.records, 0, "operator " + std::to_string(i)), static_cast<std::size_t>(each));
+    EXPECT_EQ(countInOrder(check.records, 0, "operator " + std::to_string(i)),
+              static_cast<std::size_t>(each));
   }
 }
 
@@ -277,13 +285,15 @@ TEST_F(Robustness, SeveralOperatorsAtOnce) {
 TEST_F(Robustness, ForeignTicketFiles) {
   const std::string longName(1536 * 1024, 'L');
   auto found = [](const std::string& no, const std::vector<std::string>& lines) {
-    const char* labels[] = {"\nName: ", "Movie name: ", "Movie Schedule : ", "Time: ",
-                            "Number of Guests: ", "House Number: ", "Type: ", "Total fee: "};
+    const char* labels[] = {
+        "\nName: ",       "Movie name: ", "Movie Schedule : ", "Time: ", "Number of Guests: ",
+        "House Number: ", "Type: ",       "Total fee: "};
     std::string shown = "\nRecord found.\n\nBooking number: " + no;
     for (std::size_t i = 0; i < 8; ++i) shown += labels[i] + lines[i];
     return shown;
   };
-  const std::vector<std::string> plain = {"A\n", "B\n", "C\n", "1000\n", "1\n", "2\n", "T\n", "9\n"};
+  const std::vector<std::string> plain = {"A\n", "B\n", "C\n", "1000\n",
+                                          "1\n", "2\n", "T\n", "9\n"};
   struct Case {
     const char* name;
     std::string file;
@@ -291,8 +301,9 @@ TEST_F(Robustness, ForeignTicketFiles) {
     std::string shown;
   };
   const Case cases[] = {
-      {"line over 1 MiB", "1\n" + longName + "\nB\nC\n1000\n1\n2\nT\n9\n\n2\nA\nB\nC\n1000\n1\n2\nT\n9\n\n",
-       "2", found("2", plain)},
+      {"line over 1 MiB",
+       "1\n" + longName + "\nB\nC\n1000\n1\n2\nT\n9\n\n2\nA\nB\nC\n1000\n1\n2\nT\n9\n\n", "2",
+       found("2", plain)},
       {"record cut short", "1\nA\nB\nC\n1000\n1\n2\nT\n9\n\n2\nA\nB", "2",
        found("2", {"A\n", "B\n", "\n", "\n", "\n", "\n", "\n", "\n"})},
       {"no final line break", "3\nA\nB\nC\n1000\n1\n2\nT\n9", "3", found("3", plain)},
@@ -364,7 +375,8 @@ TEST_F(Robustness, MillionRoundTripsInFlatMemory) {
 #ifdef VELVARIN_ASAN
   GTEST_SKIP() << "AddressSanitizer holds freed memory back; memory is measured without it";
 #endif
-  EXPECT_LT(large - small, 1024) << "peak memory grew from " << small << " KiB to " << large << " KiB";
+  EXPECT_LT(large - small, 1024) << "peak memory grew from " << small << " KiB to " << large
+                                 << " KiB";
 }
 
 }  // namespace

@@ -24,7 +24,6 @@ class ScratchDirTest : public ::testing::Test {
     std::filesystem::remove_all(dir_, ignored);
   }
 
-
  public:
   std::string path(const std::string& name) const { return (dir_ / name).string(); }
   std::string ticketPath() const { return path("ticket.txt"); }

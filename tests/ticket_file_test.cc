@@ -125,12 +125,14 @@ TEST_F(TicketFileTest, ReadsBackRecordsWhateverTheFileHolds) {
       {"written records", std::string(kFirst) + kSecond,
        "42|Ada Lovelace\n|Zootopia\n|24-12-2026\n|1930\n|2\n|-3\n|Adult\n|0\n|#"
        "7|Bob\n|Zootopia\n|24-12-2026\n|1930\n|2\n|-3\n|Adult\n|0\n|#"},
-      {"empty name kept", "1\n\nM\nS\n1000\n1\n1\nT\n1\n\n", "1|\n|M\n|S\n|1000\n|1\n|1\n|T\n|1\n|#"},
+      {"empty name kept", "1\n\nM\nS\n1000\n1\n1\nT\n1\n\n",
+       "1|\n|M\n|S\n|1000\n|1\n|1\n|T\n|1\n|#"},
       {"cut short at the end", "5\nAnn\nM\n", "5|Ann\n|M\n|\n|\n|\n|\n|\n|\n|#"},
       {"no final line break", "5\nA\nB\nC\nD\nE\nF\nG\nH", "5|A\n|B\n|C\n|D\n|E\n|F\n|G\n|H\n|#"},
       {"rest of the number line dropped", "\n\n  5 extra\nA\nB\nC\nD\nE\nF\nG\nH\n",
        "5|A\n|B\n|C\n|D\n|E\n|F\n|G\n|H\n|#"},
-      {"long line shifts nothing", "5\n" + longName + "\nB\nC\nD\nE\nF\nG\nH\n\n6\nA\nB\nC\nD\nE\nF\nG\nH\n",
+      {"long line shifts nothing",
+       "5\n" + longName + "\nB\nC\nD\nE\nF\nG\nH\n\n6\nA\nB\nC\nD\nE\nF\nG\nH\n",
        "5|" + longName + "\n|B\n|C\n|D\n|E\n|F\n|G\n|H\n|#6|A\n|B\n|C\n|D\n|E\n|F\n|G\n|H\n|#"},
       {"odd bytes", "9\r\nA\0\xff\nB\r\nC\nD\nE\nF\nG\nH\n"s,
        "9|A\0\xff\n|B\r\n|C\n|D\n|E\n|F\n|G\n|H\n|#"s},
@@ -203,8 +205,9 @@ TEST_F(TicketFileTest, FastSearchReadsExactlyAsRecordByRecord) {
       {"no final line break", "42\nA\nB\nC\nD\nE\nF\nG\nH", "42"},
       {"blank lines and spaces", "\n\n  42\nA\n\nC\nD\nE\nF\nG\nH\n \n\r\n42\n", "42"},
       {"CRLF", "42\r\nA\r\nB\r\nC\r\nD\r\nE\r\nF\r\nG\r\nH\r\n\r\n42\r\n", "42"},
-      {"long lines", "42\n" + std::string(300, 'x') + "\nB\n\n\n\n\n\nH\n\n9\n" + std::string(200, '\n') +
-                         "42\n" + std::string(150, 'y'),
+      {"long lines",
+       "42\n" + std::string(300, 'x') + "\nB\n\n\n\n\n\nH\n\n9\n" + std::string(200, '\n') +
+           "42\n" + std::string(150, 'y'),
        "42"},
       {"NUL and high bytes", "42\n\0\xff\xc3\xa9\nB\n\0\nD\nE\nF\nG\nH\n\n"s, "42"},
   };

@@ -32,8 +32,13 @@ constexpr std::array<genre, 5> kGenres = {{
 }};
 
 constexpr std::array<std::string_view, 7> kGenreMenu = {
-    "\nChoose a type of movie:\n", "1.Action movie", "2.War movie",        "3.Sci-fi movie",
-    "4.Horror movie",              "5.Animated movie", "6.Back to main menu",
+    "\nChoose a type of movie:\n",
+    "1.Action movie",
+    "2.War movie",
+    "3.Sci-fi movie",
+    "4.Horror movie",
+    "5.Animated movie",
+    "6.Back to main menu",
 };
 
 constexpr int kBack = 6;

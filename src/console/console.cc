@@ -11,11 +11,11 @@
 
 namespace {
 
-constexpr std::size_t kInputBlock = 64 * 1024;
+constexpr std::size_t kInputBlock = std::size_t{64} * 1024;
 // Output waits in the buffer while answers are already waiting, and goes out
 // in blocks of this size.
-constexpr std::size_t kOutputBlock = 64 * 1024;
-constexpr std::size_t kCopyBlock = 128 * 1024;
+constexpr std::size_t kOutputBlock = std::size_t{64} * 1024;
+constexpr std::size_t kCopyBlock = std::size_t{128} * 1024;
 
 bool isSpace(int c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -237,8 +237,8 @@ std::string Console::readLine(std::size_t limit) {
   std::string line;
   for (;;) {
     if (next_ == end_ && !refill()) break;
-    const char* stop = static_cast<const char*>(
-        std::memchr(next_, '\n', static_cast<std::size_t>(end_ - next_)));
+    const char* stop =
+        static_cast<const char*>(std::memchr(next_, '\n', static_cast<std::size_t>(end_ - next_)));
     const char* chunkEnd = stop != nullptr ? stop : end_;
     if (line.size() <= limit) {
       std::size_t room = limit == kNoLimit ? kNoLimit : limit - line.size() + 1;

@@ -54,9 +54,9 @@ navOutcome addMov(Session& session) {
     console.print("Enter Movie Schedule (DD-MM-YYYY): ");
     store(record.schedule, console.readLine(sizeof record.schedule - 1));
     console.print("Enter Time (XXXX): ");
-    record.time = askInRange(
-        console, 1000, 2300,
-        "Re-enetr Time! It should be in 24-hour format and between 1000 to 2300!: ");
+    record.time =
+        askInRange(console, 1000, 2300,
+                   "Re-enetr Time! It should be in 24-hour format and between 1000 to 2300!: ");
     record.guests = askNumber(console, "Enter Number of Guests: ");
     record.houseNo = askNumber(console, "Enter House Number: ");
     console.print("Enter Ticket Type: ");

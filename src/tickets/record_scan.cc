@@ -60,7 +60,7 @@ const char* skipSse2(const char* p, const char* end, unsigned& left) {
     const __m128i lineBreak = _mm_set1_epi8('\n');
     std::uint64_t mask = 0;
     for (int i = 0; i < 4; ++i) {
-      __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 16 * i));
+      __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + std::ptrdiff_t{16} * i));
       auto bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, lineBreak)));
       mask |= std::uint64_t{bits} << (16 * i);
     }
@@ -69,15 +69,18 @@ const char* skipSse2(const char* p, const char* end, unsigned& left) {
 }
 
 __attribute__((target("avx2,popcnt"))) const char* skipAvx2(const char* p, const char* end,
-                                                             unsigned& left) {
-  return skipBlocks(p, end, left, [](const char* at) __attribute__((target("avx2"))) {
-    const __m256i lineBreak = _mm256_set1_epi8('\n');
-    __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
-    __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32));
-    auto lowBits = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(low, lineBreak)));
-    auto highBits = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(high, lineBreak)));
-    return std::uint64_t{lowBits} | std::uint64_t{highBits} << 32;
-  });
+                                                            unsigned& left) {
+  return skipBlocks(
+      p, end, left, [](const char* at) __attribute__((target("avx2"))) {
+        const __m256i lineBreak = _mm256_set1_epi8('\n');
+        __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
+        __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32));
+        auto lowBits =
+            static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(low, lineBreak)));
+        auto highBits =
+            static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(high, lineBreak)));
+        return std::uint64_t{lowBits} | std::uint64_t{highBits} << 32;
+      });
 }
 #endif
 
@@ -135,7 +138,7 @@ class Scanner {
     phase_ = phase::space;
   }
 
-  std::size_t found() const { return found_; }
+  [[nodiscard]] std::size_t found() const { return found_; }
 
  private:
   enum class phase { space, word, lines };
@@ -172,10 +175,12 @@ class Scanner {
   }
 
   const char* copyLine(const char* p, const char* end) {
-    const auto* lineBreak = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+    const auto* lineBreak =
+        static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
     const char* stop = lineBreak != nullptr ? lineBreak + 1 : end;
     // The rest of the booking number's line is not shown.
-    if (linesLeft_ < 9) sink_(9 - linesLeft_, std::string_view(p, static_cast<std::size_t>(stop - p)));
+    if (linesLeft_ < 9)
+      sink_(9 - linesLeft_, std::string_view(p, static_cast<std::size_t>(stop - p)));
     if (lineBreak != nullptr && --linesLeft_ == 0) phase_ = phase::space;
     return stop;
   }

@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr std::size_t kReadBlock = 256 * 1024;
+constexpr std::size_t kReadBlock = std::size_t{256} * 1024;
 
 bool isSpace(int c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -124,8 +124,8 @@ bool TicketReader::takeLine(std::string* out) {
     any = true;
     const char* begin = buf_.data() + pos_;
     const auto* lineBreak = static_cast<const char*>(std::memchr(begin, '\n', len_ - pos_));
-    std::size_t take = lineBreak != nullptr ? static_cast<std::size_t>(lineBreak - begin) + 1
-                                            : len_ - pos_;
+    std::size_t take =
+        lineBreak != nullptr ? static_cast<std::size_t>(lineBreak - begin) + 1 : len_ - pos_;
     if (out != nullptr) out->append(begin, take);
     pos_ += take;
     if (lineBreak != nullptr) return true;

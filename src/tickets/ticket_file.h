@@ -49,9 +49,9 @@ class TicketReader {
   TicketReader& operator=(const TicketReader&) = delete;
 
   // False if the file is missing or is not a readable regular file.
-  bool isOpen() const { return fd_ >= 0; }
+  [[nodiscard]] bool isOpen() const { return fd_ >= 0; }
   // True once reading the file has failed; no further records come then.
-  bool failed() const { return failed_; }
+  [[nodiscard]] bool failed() const { return failed_; }
 
   // readRecord: the next record, or nullopt at the end of the records. A
   // record cut short by the end of the file gets empty lines for the rest.

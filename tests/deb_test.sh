@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Installs the Debian package into this machine, runs velvarin from the PATH
+# through a scripted session in a temporary directory, and removes the
+# package again. Needs root. Usage: tests/deb_test.sh velvarin_VERSION_ARCH.deb
+set -euo pipefail
+deb=$(realpath "$1")
+if dpkg-query -W velvarin >/dev/null 2>&1; then
+  echo "velvarin is installed already; not touching it" >&2
+  exit 1
+fi
+dpkg -i "$deb"
+dir=$(mktemp -d)
+trap 'dpkg -r velvarin >/dev/null; rm -rf "$dir"' EXIT
+cd "$dir"
+
+[ "$(command -v velvarin)" = /usr/bin/velvarin ]
+[ -f /usr/share/man/man1/velvarin.1 ]
+[ -f /usr/share/doc/velvarin/README.md ]
+
+velvarin >screen.txt <<'END'
+1
+42
+Ada Lovelace
+Zootopia
+24-12-2026
+1930
+2
+3
+Adult
+150
+n
+4
+42
+n
+7
+END
+printf '42\nAda Lovelace\nZootopia\n24-12-2026\n1930\n2\n3\nAdult\n150\n\n' | cmp - ticket.txt
+grep -q 'Record insert sucessful!' screen.txt
+grep -q 'Name: Ada Lovelace' screen.txt
+[ "$(tail -c 20 screen.txt)" = "See you next time :)" ]
+
+dpkg -r velvarin
+trap 'rm -rf "$dir"' EXIT
+! command -v velvarin >/dev/null
+echo "deb_test: installed, ran and removed $(basename "$deb")"
