@@ -16,12 +16,20 @@ namespace {
 
 bool isSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
+// What the search shows before each field of a found record.
+const char* const kLabels[] = {"\nRecord found.\n\nBooking number: ",
+                               "\nName: ",
+                               "Movie name: ",
+                               "Movie Schedule : ",
+                               "Time: ",
+                               "Number of Guests: ",
+                               "House Number: ",
+                               "Type: ",
+                               "Total fee: "};
+
 // The search's screen output for `target`, read the simplest way: skip
 // white space, take a word, drop the rest of its line, then eight lines.
 std::string expectedSearch(std::string_view file, const std::string& target) {
-  static const char* const kLabels[] = {
-      "\nName: ",       "Movie name: ", "Movie Schedule : ", "Time: ", "Number of Guests: ",
-      "House Number: ", "Type: ",       "Total fee: "};
   std::string shown;
   std::size_t at = 0;
   for (;;) {
@@ -32,11 +40,11 @@ std::string expectedSearch(std::string_view file, const std::string& target) {
     std::string_view word = file.substr(at, wordEnd - at);
     std::size_t lineEnd = file.find('\n', wordEnd);
     at = lineEnd == std::string_view::npos ? file.size() : lineEnd + 1;
-    std::string block = "\nRecord found.\n\nBooking number: " + std::string(word);
-    for (const char* label : kLabels) {
+    std::string block = kLabels[0] + std::string(word);
+    for (std::size_t field = 1; field <= 8; ++field) {
       std::size_t end = file.find('\n', at);
       std::size_t next = end == std::string_view::npos ? file.size() : end + 1;
-      block += label;
+      block += kLabels[field];
       block += file.substr(at, end == std::string_view::npos ? file.size() - at : end - at);
       block += '\n';
       at = next;
@@ -75,22 +83,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // Once more straight through the scanner, in small blocks, so that records
   // straddle block boundaries.
-  static const char* const kShown[] = {"\nRecord found.\n\nBooking number: ",
-                                       "\nName: ",
-                                       "Movie name: ",
-                                       "Movie Schedule : ",
-                                       "Time: ",
-                                       "Number of Guests: ",
-                                       "House Number: ",
-                                       "Type: ",
-                                       "Total fee: "};
   std::string shown;
   std::size_t last = 9;
   int fd = openTicketFile(ticket);
   scanResult result = scanBookings(
       fd, target,
       [&](std::size_t field, std::string_view piece) {
-        if (field != last) shown += kShown[field];
+        if (field != last) shown += kLabels[field];
         last = field;
         shown += piece;
       },

@@ -60,7 +60,8 @@ const char* skipSse2(const char* p, const char* end, unsigned& left) {
     const __m128i lineBreak = _mm_set1_epi8('\n');
     std::uint64_t mask = 0;
     for (int i = 0; i < 4; ++i) {
-      __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + std::ptrdiff_t{16} * i));
+      __m128i bytes =
+          _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + std::ptrdiff_t{16} * i));
       auto bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, lineBreak)));
       mask |= std::uint64_t{bits} << (16 * i);
     }
@@ -179,8 +180,9 @@ class Scanner {
         static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
     const char* stop = lineBreak != nullptr ? lineBreak + 1 : end;
     // The rest of the booking number's line is not shown.
-    if (linesLeft_ < 9)
+    if (linesLeft_ < 9) {
       sink_(9 - linesLeft_, std::string_view(p, static_cast<std::size_t>(stop - p)));
+    }
     if (lineBreak != nullptr && --linesLeft_ == 0) phase_ = phase::space;
     return stop;
   }
