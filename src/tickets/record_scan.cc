@@ -15,8 +15,6 @@
 
 namespace {
 
-bool isSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-
 // Each skipper moves `p` past the `left`-th line break in [p, end); if there
 // are fewer, it returns end and lowers `left` by the number passed.
 using skipper = const char* (*)(const char* p, const char* end, unsigned& left);
@@ -105,7 +103,7 @@ class Scanner {
     while (p < end) {
       switch (phase_) {
         case phase::space:
-          while (p < end && isSpace(*p)) ++p;
+          while (p < end && isTicketSpace(*p)) ++p;
           if (p == end) return;
           phase_ = phase::word;
           wordSize_ = 0;
@@ -113,7 +111,7 @@ class Scanner {
           // Most records are decided here, without looking for the word's end.
           if (static_cast<std::size_t>(end - p) > target_.size()) {
             endWord(std::memcmp(p, target_.data(), target_.size()) == 0 &&
-                    isSpace(p[target_.size()]));
+                    isTicketSpace(p[target_.size()]));
             continue;
           }
           break;
@@ -146,7 +144,7 @@ class Scanner {
 
   const char* wordPiece(const char* p, const char* end) {
     const char* stop = p;
-    while (stop < end && !isSpace(*stop)) ++stop;
+    while (stop < end && !isTicketSpace(*stop)) ++stop;
     auto size = static_cast<std::size_t>(stop - p);
     if (wordMatches_) {
       wordMatches_ = wordSize_ + size <= target_.size() &&

@@ -11,10 +11,6 @@ namespace {
 
 constexpr std::size_t kReadBlock = std::size_t{256} * 1024;
 
-bool isSpace(int c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 template <std::size_t N>
 std::string_view text(const char (&field)[N]) {
   return {field, strnlen(field, N)};
@@ -135,13 +131,13 @@ bool TicketReader::takeLine(std::string* out) {
 std::optional<recordTexts> TicketReader::readRecord() {
   if (fd_ < 0) return std::nullopt;
   int c = peek();
-  while (c >= 0 && isSpace(c)) {
+  while (c >= 0 && isTicketSpace(c)) {
     ++pos_;
     c = peek();
   }
   if (c < 0) return std::nullopt;
   recordTexts record;
-  for (; c >= 0 && !isSpace(c); c = peek()) {
+  for (; c >= 0 && !isTicketSpace(c); c = peek()) {
     record[0].push_back(static_cast<char>(c));
     ++pos_;
   }

@@ -10,6 +10,10 @@
 #include <string>
 #include <string_view>
 
+// The white space that ends a booking-number word: the C locale's isspace.
+// Both ways of reading records back must agree on it.
+inline bool isTicketSpace(int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
 // One booking. Text fields are zero-terminated and hold the bytes as typed.
 struct movRecord {
   std::int32_t bookingNo;
