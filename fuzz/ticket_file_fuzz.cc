@@ -85,16 +85,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // straddle block boundaries.
   std::string shown;
   std::size_t last = 9;
-  int fd = openTicketFile(ticket);
+  uniqueFd fd = openTicketFile(ticket);
   scanResult result = scanBookings(
-      fd, target,
+      fd.get(), target,
       [&](std::size_t field, std::string_view piece) {
         if (field != last) shown += kLabels[field];
         last = field;
         shown += piece;
       },
       1 + size % 67);
-  close(fd);
   if (result.found == 0) shown = "\nRecord not found!";
   if (result.failed || shown != expectedSearch(file, target))
     broken("scan in small blocks differs");

@@ -100,6 +100,11 @@ void Child::typeInBackground(std::string input, bool thenClose) {
   });
 }
 
+void Child::closeOutput() {
+  if (out_ >= 0) close(out_);
+  out_ = -1;
+}
+
 void Child::kill() {
   if (pid_ > 0) ::kill(pid_, SIGKILL);
 }
@@ -110,6 +115,7 @@ int Child::wait() {
   while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
   }
   pid_ = -1;
+  signal_ = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 

@@ -33,9 +33,14 @@ class Child {
   // Output so far; waitFor forgets what it has passed once that grows large.
   const std::string& output() const { return output_; }
 
+  // Closes this end of the screen, so that nobody reads what is printed.
+  void closeOutput();
+
   void kill();
   // Waits for the end; returns the exit status, or -1 when it was killed.
   int wait();
+  // The signal that ended the program, or 0; after wait().
+  int endSignal() const { return signal_; }
   // Peak resident memory of the running program in KiB, or -1.
   long peakKiB() const;
 
@@ -43,6 +48,7 @@ class Child {
   int out_ = -1;  // the screen; also the keyboard on a terminal
   int in_ = -1;   // the keyboard when driven through pipes
   pid_t pid_ = -1;
+  int signal_ = 0;
   std::string output_;
   std::size_t seen_ = 0;
   std::thread writer_;

@@ -41,5 +41,9 @@ grep -q 'Name: Ada Lovelace' screen.txt
 
 dpkg -r velvarin
 trap 'rm -rf "$dir"' EXIT
-! command -v velvarin >/dev/null
+hash -r
+if command -v velvarin >/dev/null; then
+  echo "deb_test: velvarin is still on the PATH after removal" >&2
+  exit 1
+fi
 echo "deb_test: installed, ran and removed $(basename "$deb")"

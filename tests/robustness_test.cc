@@ -1,8 +1,11 @@
 // What the program promises under hostile conditions: input cut anywhere,
 // file-system faults, kills, several operators at once, foreign ticket files
 // and endless sessions.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <csignal>
@@ -69,20 +72,7 @@ class Script {
   std::vector<Booking> bookings_;
 };
 
-class Robustness : public ScratchDirTest {
- public:
-  // What stands at ticket.txt: a link, a directory, or a file's bytes.
-  std::string ticketState() const {
-    auto status = std::filesystem::symlink_status(ticketPath());
-    if (std::filesystem::is_symlink(status)) {
-      return "link to " + std::filesystem::read_symlink(ticketPath()).string();
-    }
-    if (std::filesystem::is_directory(status)) {
-      return std::filesystem::is_empty(ticketPath()) ? "empty directory" : "directory";
-    }
-    return readFile("ticket.txt").value_or("nothing");
-  }
-};
+class Robustness : public ScratchDirTest {};
 
 // Promise: end of input at any byte ends the session cleanly, keeping exactly
 // the bookings completed before it.
@@ -134,9 +124,17 @@ TEST_F(Robustness, FileSystemFaults) {
     std::function<void(Robustness&)> make;
     std::function<void()> beforeExec;
     std::function<void(Robustness&, pid_t)> mend;
+    rlim_t sizeLimit = RLIM_INFINITY;
+  };
+  auto withFile = [&](Robustness& t) { t.writeFile("ticket.txt", before); };
+  // SIGXFSZ at its default, as a user's shell leaves it.
+  auto signalAsInShell = [] { signal(SIGXFSZ, SIG_DFL); };
+  auto liftLimit = [](Robustness&, pid_t pid) {
+    rlimit none{RLIM_INFINITY, RLIM_INFINITY};
+    prlimit(pid, RLIMIT_FSIZE, &none, nullptr);
   };
   const Fault faults[] = {
-      {"full disk",
+      {"link to a device",
        [](Robustness& t) { std::filesystem::create_symlink("/dev/full", t.ticketPath()); },
        {},
        [](Robustness& t, pid_t) { std::filesystem::remove(t.ticketPath()); }},
@@ -144,12 +142,9 @@ TEST_F(Robustness, FileSystemFaults) {
        [](Robustness& t) { std::filesystem::create_directory(t.ticketPath()); },
        {},
        [](Robustness& t, pid_t) { std::filesystem::remove(t.ticketPath()); }},
-      {"file-size limit in the middle of a record",
-       [&](Robustness& t) { t.writeFile("ticket.txt", before); }, [] { signal(SIGXFSZ, SIG_IGN); },
-       [](Robustness&, pid_t pid) {
-         rlimit none{RLIM_INFINITY, RLIM_INFINITY};
-         prlimit(pid, RLIMIT_FSIZE, &none, nullptr);
-       }},
+      {"file-size limit in the middle of a record", withFile, signalAsInShell, liftLimit,
+       before.size() + 20},
+      {"file-size limit reached already", withFile, signalAsInShell, liftLimit, before.size()},
   };
   for (const Fault& fault : faults) {
     SCOPED_TRACE(fault.name);
@@ -160,7 +155,7 @@ TEST_F(Robustness, FileSystemFaults) {
     const bool regular = std::filesystem::is_regular_file(ticketPath());
     Child child(dir_.string(), Link::pipes, fault.beforeExec);
     ASSERT_TRUE(child.started());
-    rlimit limit{before.size() + 20, RLIM_INFINITY};
+    rlimit limit{fault.sizeLimit, RLIM_INFINITY};
     prlimit(child.pid(), RLIMIT_FSIZE, &limit, nullptr);
 
     child.type("1\n5\n" + kBooking);
@@ -178,6 +173,73 @@ TEST_F(Robustness, FileSystemFaults) {
     EXPECT_EQ(child.wait(), 0);
     EXPECT_EQ(readFile("ticket.txt"), (regular ? before : "") + "6\n" + kBooking + "\n");
   }
+}
+
+// Promise: a booking waits for another writer's lock only so long, then
+// fails cleanly; once the lock is free, bookings are stored again.
+TEST_F(Robustness, LockHeldByAnotherWriterTooLong) {
+  const std::string before = "7\nOld\nIT\n01-01-2026\n1000\n1\n1\nVIP\n10\n\n";
+  writeFile("ticket.txt", before);
+  int lock = open(ticketPath().c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(flock(lock, LOCK_EX), 0);
+  Child child(dir_.string(), Link::pipes);
+  ASSERT_TRUE(child.started());
+  child.type("1\n5\n" + kBooking);
+  ASSERT_TRUE(child.waitFor("Enter Total Fee: File not found!\nAdd another record (y/n)?", 60000))
+      << child.output();
+  EXPECT_EQ(readFile("ticket.txt"), before);
+  close(lock);
+  child.type("y\n6\n" + kBooking);
+  ASSERT_TRUE(
+      child.waitFor("Enter Total Fee: Record insert sucessful!\nAdd another record (y/n)?"));
+  child.type("n\n7\n");
+  EXPECT_EQ(child.wait(), 0);
+  EXPECT_EQ(readFile("ticket.txt"), before + "6\n" + kBooking + "\n");
+}
+
+// Promise: when the console itself fails, the session ends with status 1
+// and one line on standard error saying why; a closed pipe kills it by
+// SIGPIPE as it does cat.
+TEST_F(Robustness, ConsoleFaults) {
+  struct Case {
+    const char* name;
+    const char* in;   // standard input: a path, or null for a pipe
+    const char* out;  // standard output: a path, or null for a pipe
+    std::string input;
+    int status;
+    std::string errors;
+  } cases[] = {
+      {"input is a directory", "/", nullptr, "", 1, "velvarin: standard input: Is a directory\n"},
+      {"output cannot be written", nullptr, "/dev/full", "7\n", 1,
+       "velvarin: standard output: No space left on device\n"},
+      {"end of input", nullptr, nullptr, "", 0, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string errors = path("errors");
+    Child child(dir_.string(), Link::pipes, [&] {
+      auto redirect = [](const char* from, int flags, int to) {
+        if (from == nullptr) return;
+        int fd = open(from, flags, 0644);
+        dup2(fd, to);
+        close(fd);
+      };
+      redirect(c.in, O_RDONLY, STDIN_FILENO);
+      redirect(c.out, O_WRONLY, STDOUT_FILENO);
+      redirect(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, STDERR_FILENO);
+    });
+    ASSERT_TRUE(child.started());
+    child.typeInBackground(c.input);
+    EXPECT_EQ(child.wait(), c.status);
+    EXPECT_EQ(readFile("errors").value_or(""), c.errors);
+  }
+  // Nobody reads the output any more: SIGPIPE, as for cat.
+  Child child(dir_.string(), Link::pipes);
+  ASSERT_TRUE(child.started());
+  child.closeOutput();
+  child.type("7\n");
+  EXPECT_EQ(child.wait(), -1);
+  EXPECT_EQ(child.endSignal(), SIGPIPE);
 }
 
 // Promise: the listing and the search treat a ticket file that cannot be

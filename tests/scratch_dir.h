@@ -39,6 +39,17 @@ class ScratchDirTest : public ::testing::Test {
     bytes << in.rdbuf();
     return bytes.str();
   }
+  // What stands at ticket.txt: a link, a directory, or a file's bytes.
+  std::string ticketState() const {
+    auto status = std::filesystem::symlink_status(ticketPath());
+    if (std::filesystem::is_symlink(status)) {
+      return "link to " + std::filesystem::read_symlink(ticketPath()).string();
+    }
+    if (std::filesystem::is_directory(status)) {
+      return std::filesystem::is_empty(ticketPath()) ? "empty directory" : "directory";
+    }
+    return readFile("ticket.txt").value_or("nothing");
+  }
 
   std::filesystem::path dir_;
 };

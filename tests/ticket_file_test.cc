@@ -1,14 +1,22 @@
 #include "tickets/ticket_file.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <condition_variable>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <utility>
 
 #include "scratch_dir.h"
 
@@ -35,11 +43,118 @@ const char kSecond[] = "7\nBob\nZootopia\n24-12-2026\n1930\n2\n-3\nAdult\n0\n\n"
 
 class TicketFileTest : public ScratchDirTest {};
 
+// A one-shot signal between threads.
+class Flag {
+ public:
+  void set() {
+    std::lock_guard<std::mutex> hold(mutex_);
+    set_ = true;
+    changed_.notify_all();
+  }
+  // False if the flag is still not set after a generous while, so that a
+  // writer that never waits fails the test instead of hanging it.
+  bool wait() {
+    std::unique_lock<std::mutex> hold(mutex_);
+    return changed_.wait_for(hold, std::chrono::seconds(20), [this] { return set_; });
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool set_ = false;
+};
+
+enum class Fault { none, shortWrite, failedWrite, failedFsync, failedDirectorySync };
+
+// A writer's calls with one fault injected, and an action at one step.
+class FaultyCalls : public fileCalls {
+ public:
+  explicit FaultyCalls(Fault fault = Fault::none) : fault_(fault) {}
+
+  ssize_t write(int fd, const void* data, std::size_t size) override {
+    if (fault_ == Fault::failedWrite) {
+      errno = ENOSPC;
+      return -1;
+    }
+    // Half the record reaches the file, as when the disk fills up.
+    return ::write(fd, data, fault_ == Fault::shortWrite ? size / 2 : size);
+  }
+  // The first fsync is the file's, the second its directory's.
+  int fsync(int fd) override {
+    ++fsyncs;
+    if ((fault_ == Fault::failedFsync && fsyncs == 1) ||
+        (fault_ == Fault::failedDirectorySync && fsyncs == 2)) {
+      errno = EIO;
+      return -1;
+    }
+    return ::fsync(fd);
+  }
+  void reached(writerStep step) override {
+    if (step == at && action) std::exchange(action, nullptr)();
+  }
+
+  int fsyncs = 0;
+  writerStep at = writerStep::locked;
+  std::function<void()> action;
+
+ private:
+  Fault fault_;
+};
+
+writerSetup through(fileCalls& calls, std::chrono::milliseconds wait = std::chrono::seconds(10)) {
+  return writerSetup{wait, &calls};
+}
+
+// A second operator who adds booking 7 from another thread while the test
+// holds the lock or stalls another writer.
+class OtherOperator {
+ public:
+  explicit OtherOperator(std::string path) : path_(std::move(path)) {
+    calls_.at = writerStep::lockBusy;
+    calls_.action = [this] {
+      waited_ = true;
+      waitingOrDone_.set();
+    };
+  }
+  ~OtherOperator() {
+    if (thread_.joinable()) thread_.join();
+  }
+  OtherOperator(const OtherOperator&) = delete;
+  OtherOperator& operator=(const OtherOperator&) = delete;
+
+  // Starts the booking; true once it waits for the lock, false when it got
+  // through without waiting.
+  bool start() {
+    thread_ = std::thread([this] {
+      status_ = appendRecord(booking(7, "Bob"), path_, through(calls_));
+      waitingOrDone_.set();
+    });
+    return waitingOrDone_.wait() && waited_;
+  }
+  fileStatus finish() {
+    thread_.join();
+    return status_;
+  }
+
+ private:
+  std::string path_;
+  FaultyCalls calls_;
+  Flag waitingOrDone_;
+  bool waited_ = false;
+  fileStatus status_;
+  std::thread thread_;
+};
+
 TEST_F(TicketFileTest, AppendCreatesTheFileAndAddsRecordsInOrder) {
-  ASSERT_TRUE(appendRecord(booking(42, "Ada Lovelace"), ticketPath()));
+  // A booking that makes the file also syncs the directory that holds it.
+  FaultyCalls creating;
+  ASSERT_TRUE(appendRecord(booking(42, "Ada Lovelace"), ticketPath(), through(creating)).ok());
   EXPECT_EQ(readFile("ticket.txt"), kFirst);
-  ASSERT_TRUE(appendRecord(booking(7, "Bob"), ticketPath()));
+  EXPECT_EQ(creating.fsyncs, 2);
+  FaultyCalls appending;
+  ASSERT_TRUE(appendRecord(booking(7, "Bob"), ticketPath(), through(appending)).ok());
   EXPECT_EQ(readFile("ticket.txt"), std::string(kFirst) + kSecond);
+  EXPECT_EQ(appending.fsyncs, 1);
 }
 
 TEST_F(TicketFileTest, FormatWritesNumbersInPlainDecimalWithTheirSign) {
@@ -49,33 +164,161 @@ TEST_F(TicketFileTest, FormatWritesNumbersInPlainDecimalWithTheirSign) {
   EXPECT_EQ(formatRecord(r), "9999\n\nZootopia\n24-12-2026\n1930\n-2147483648\n-3\nAdult\n-15\n\n");
 }
 
-// Each fault must leave the file exactly as it was and report failure.
+// Each fault must report failure and leave what stands at the path as it
+// was: the same bytes, or still no file at all.
 TEST_F(TicketFileTest, FailedAppendLeavesNothingBehind) {
-  struct Fault {
+  struct Case {
     const char* name;
-    std::string (*prepare)(const ScratchDirTest&);  // returns the path to append to
+    std::function<void(const ScratchDirTest&)> prepare;
+    Fault fault;
+    std::string path = "ticket.txt";
   };
-  const Fault faults[] = {
+  auto file = [](const ScratchDirTest& t) { t.writeFile("ticket.txt", kFirst); };
+  auto none = [](const ScratchDirTest&) {};
+  const Case cases[] = {
       {"directory",
-       [](const ScratchDirTest& t) {
-         std::filesystem::create_directory(t.ticketPath());
-         return t.ticketPath();
-       }},
-      {"full disk",
+       [](const ScratchDirTest& t) { std::filesystem::create_directory(t.ticketPath()); },
+       Fault::none},
+      {"link to a device",
        [](const ScratchDirTest& t) {
          std::filesystem::create_symlink("/dev/full", t.ticketPath());
-         return t.ticketPath();
-       }},
-      {"no such directory", [](const ScratchDirTest& t) { return t.path("none/ticket.txt"); }},
+       },
+       Fault::none},
+      {"no such directory", none, Fault::none, "none/ticket.txt"},
+      {"short write", file, Fault::shortWrite},
+      {"short write to a new file", none, Fault::shortWrite},
+      {"failed write", file, Fault::failedWrite},
+      {"failed fsync", file, Fault::failedFsync},
+      {"failed fsync of a new file", none, Fault::failedFsync},
+      {"failed sync of the directory", none, Fault::failedDirectorySync},
   };
-  for (const Fault& fault : faults) {
-    SCOPED_TRACE(fault.name);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
     std::filesystem::remove_all(dir_);
     std::filesystem::create_directory(dir_);
-    std::string target = fault.prepare(*this);
-    EXPECT_FALSE(appendRecord(booking(1, "X"), target));
-    EXPECT_FALSE(std::filesystem::is_regular_file(target));
+    c.prepare(*this);
+    const std::string before = ticketState();
+    FaultyCalls calls(c.fault);
+    EXPECT_FALSE(appendRecord(booking(1, "X"), path(c.path), through(calls)).ok());
+    EXPECT_EQ(ticketState(), before);
   }
+}
+
+// Operator A's append is paused right after its write while operator B
+// appends: B must wait for A, and whatever happens to A, B's booking stays
+// whole and in the file.
+TEST_F(TicketFileTest, AnotherOperatorsBookingSurvivesAFailedAppend) {
+  const std::string a = "42\nAda\nZootopia\n24-12-2026\n1930\n2\n-3\nAdult\n0\n\n";
+  struct Case {
+    const char* name;
+    Fault fault;
+    bool aStored;
+  } cases[] = {
+      {"short write", Fault::shortWrite, false},
+      {"failed write", Fault::failedWrite, false},
+      {"failed fsync", Fault::failedFsync, false},
+      {"no fault", Fault::none, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    writeFile("ticket.txt", "");
+    OtherOperator b(ticketPath());
+    FaultyCalls aCalls(c.fault);
+    aCalls.at = writerStep::written;
+    aCalls.action = [&] { EXPECT_TRUE(b.start()) << "B did not wait for A's lock"; };
+    EXPECT_EQ(appendRecord(booking(42, "Ada"), ticketPath(), through(aCalls)).ok(), c.aStored);
+    EXPECT_TRUE(b.finish().ok());
+    EXPECT_EQ(readFile("ticket.txt"), (c.aStored ? a : "") + kSecond);
+  }
+}
+
+// Takes the writers' lock on the ticket file as another program would;
+// releases it when closed.
+uniqueFd holdLock(const std::string& path) {
+  uniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  EXPECT_EQ(flock(fd.get(), LOCK_EX), 0);
+  return fd;
+}
+
+TEST_F(TicketFileTest, WriterThatWaitedAppendsToTheFileThatReplacedTheOldOne) {
+  writeFile("ticket.txt", kFirst);
+  std::filesystem::create_hard_link(ticketPath(), path("old.txt"));
+  uniqueFd lock = holdLock(ticketPath());
+  OtherOperator writer(ticketPath());
+  EXPECT_TRUE(writer.start()) << "the writer did not wait for the lock";
+  writeFile("new.txt", "1\nNew\n\n\n\n\n\n\n\n\n");
+  std::filesystem::rename(path("new.txt"), ticketPath());
+  lock.reset();
+  EXPECT_TRUE(writer.finish().ok());
+  EXPECT_EQ(readFile("ticket.txt"), "1\nNew\n\n\n\n\n\n\n\n\n"s + kSecond);
+  EXPECT_EQ(readFile("old.txt"), kFirst);
+}
+
+TEST_F(TicketFileTest, LockHeldPastTheWaitLimitFailsCleanly) {
+  writeFile("ticket.txt", kFirst);
+  uniqueFd lock = holdLock(ticketPath());
+  FaultyCalls calls;
+  fileStatus status =
+      appendRecord(booking(7, "Bob"), ticketPath(), through(calls, std::chrono::milliseconds(50)));
+  EXPECT_EQ(status.error, EWOULDBLOCK);
+  EXPECT_EQ(readFile("ticket.txt"), kFirst);
+  EXPECT_EQ(calls.fsyncs, 0);
+}
+
+// Copies the old file and adds `extra`.
+rewriter addingText(const std::string& extra) {
+  return [extra](int oldFd, int newFd) {
+    char block[4096];
+    ssize_t n = 0;
+    while ((n = read(oldFd, block, sizeof block)) > 0) {
+      if (write(newFd, block, static_cast<std::size_t>(n)) != n) return fileStatus{errno};
+    }
+    if (n < 0 || write(newFd, extra.data(), extra.size()) != static_cast<ssize_t>(extra.size())) {
+      return fileStatus{EIO};
+    }
+    return fileStatus{};
+  };
+}
+
+TEST_F(TicketFileTest, RewriteReplacesTheFileWholeWhileWritersWait) {
+  writeFile("ticket.txt", kFirst);
+  std::filesystem::permissions(ticketPath(), std::filesystem::perms(0640));
+  uniqueFd reader = openTicketFile(ticketPath());
+  // A booking added during the rewrite waits and lands in the new file.
+  OtherOperator appender(ticketPath());
+  rewriter copy = addingText("more\n");
+  fileStatus rewritten = rewriteTicketFile(ticketPath(), [&](int oldFd, int newFd) {
+    EXPECT_TRUE(appender.start()) << "the writer did not wait for the lock";
+    return copy(oldFd, newFd);
+  });
+  EXPECT_TRUE(rewritten.ok());
+  EXPECT_TRUE(appender.finish().ok());
+  EXPECT_EQ(readFile("ticket.txt"), kFirst + "more\n"s + kSecond);
+  EXPECT_EQ(std::filesystem::status(ticketPath()).permissions(), std::filesystem::perms(0640));
+  // A reader that opened the file before still reads the old one whole.
+  char block[256];
+  EXPECT_EQ(read(reader.get(), block, sizeof block), static_cast<ssize_t>(sizeof kFirst - 1));
+  EXPECT_EQ(std::string(block, sizeof kFirst - 1), kFirst);
+}
+
+TEST_F(TicketFileTest, FailedRewriteLeavesTheFileAndNoTemporaryFile) {
+  struct Case {
+    const char* name;
+    Fault fault;
+    rewriter transform;
+  } cases[] = {
+      {"transform fails", Fault::none, [](int, int) { return fileStatus{EIO}; }},
+      {"fsync fails", Fault::failedFsync, addingText("more\n")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    writeFile("ticket.txt", kFirst);
+    FaultyCalls calls(c.fault);
+    EXPECT_FALSE(rewriteTicketFile(ticketPath(), c.transform, through(calls)).ok());
+    EXPECT_EQ(readFile("ticket.txt"), kFirst);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 1);
+  }
+  EXPECT_EQ(rewriteTicketFile(path("missing.txt"), addingText("")).error, ENOENT);
 }
 
 TEST_F(TicketFileTest, WriteCutShortByFileSizeLimitIsTakenBack) {
@@ -88,14 +331,14 @@ TEST_F(TicketFileTest, WriteCutShortByFileSizeLimitIsTakenBack) {
     signal(SIGXFSZ, SIG_IGN);
     rlimit limit{sizeof kFirst + 10, sizeof kFirst + 10};
     setrlimit(RLIMIT_FSIZE, &limit);
-    _exit(appendRecord(booking(7, "Bob"), ticketPath()) ? 1 : 0);
+    _exit(appendRecord(booking(7, "Bob"), ticketPath()).ok() ? 1 : 0);
   }
   int status = 0;
   waitpid(child, &status, 0);
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0) << "the short write was reported as success";
   EXPECT_EQ(readFile("ticket.txt"), kFirst);
-  ASSERT_TRUE(appendRecord(booking(7, "Bob"), ticketPath()));
+  ASSERT_TRUE(appendRecord(booking(7, "Bob"), ticketPath()).ok());
   EXPECT_EQ(readFile("ticket.txt"), std::string(kFirst) + kSecond);
 }
 
@@ -168,11 +411,11 @@ std::string simpleSearch(const std::string& path, const std::string& target) {
 
 // The same through scanBookings, reading `blockSize` bytes at a time.
 std::string fastSearch(const std::string& path, const std::string& target, std::size_t blockSize) {
-  int fd = openTicketFile(path);
+  uniqueFd fd = openTicketFile(path);
   std::string found;
   std::size_t last = 9;
   scanResult result = scanBookings(
-      fd, target,
+      fd.get(), target,
       [&](std::size_t field, std::string_view piece) {
         if (field != last && last != 9) found += last == 8 ? "|#" : "|";
         last = field;
@@ -180,7 +423,6 @@ std::string fastSearch(const std::string& path, const std::string& target, std::
       },
       blockSize);
   if (last != 9) found += "|#";
-  close(fd);
   EXPECT_FALSE(result.failed);
   EXPECT_EQ(result.found, static_cast<std::size_t>(std::count(found.begin(), found.end(), '#')));
   return found;

@@ -22,10 +22,12 @@ bool isSpace(int c) {
 }
 
 // Blocks until `fd` is ready, for descriptors another program left
-// non-blocking.
-void waitFor(int fd, short events) {
+// non-blocking. False, with errno set, when poll itself fails.
+bool waitFor(int fd, short events) {
   pollfd p{fd, events, 0};
-  while (poll(&p, 1, -1) < 0 && errno == EINTR) {
+  for (;;) {
+    if (poll(&p, 1, -1) >= 0) return true;
+    if (errno != EINTR) return false;
   }
 }
 
@@ -35,7 +37,7 @@ ssize_t readSome(int fd, char* data, std::size_t size) {
     ssize_t n = read(fd, data, size);
     if (n >= 0) return n;
     if (errno == EAGAIN || errno == EWOULDBLOCK) {
-      waitFor(fd, POLLIN);
+      if (!waitFor(fd, POLLIN)) return -1;
     } else if (errno != EINTR) {
       return -1;
     }
@@ -48,7 +50,7 @@ bool writeAll(int fd, const char* data, std::size_t size) {
     ssize_t n = write(fd, data, size);
     if (n < 0) {
       if (errno == EAGAIN || errno == EWOULDBLOCK) {
-        waitFor(fd, POLLOUT);
+        if (!waitFor(fd, POLLOUT)) return false;
         continue;
       }
       if (errno == EINTR) continue;
@@ -114,6 +116,7 @@ void Console::flush() {
 void Console::writeOut(const char* data, std::size_t size) {
   // Once output has failed, nobody sees anything more; end the session.
   if (outputFailed_ || !writeAll(outFd_, data, size)) {
+    if (!outputFailed_) fail("standard output");
     outputFailed_ = true;
     outBuf_.clear();
     throw SessionEnd{1};
@@ -151,13 +154,19 @@ bool Console::copyFile(int fd) {
   }
 }
 
+void Console::fail(std::string_view what) {
+  if (error_.empty()) error_ = std::string(what) + ": " + std::strerror(errno);
+}
+
 bool Console::refill() {
   if (inputEnded_ || memoryOut_ != nullptr) return false;
   // Everything printed must be on the screen before the program waits.
   flush();
   ssize_t n = readSome(inFd_, inBuf_.data(), inBuf_.size());
-  // A read error ends the input just as the end of the file does.
+  // A read error ends the input as the end of the file does, but is kept
+  // for the exit status.
   if (n <= 0) {
+    if (n < 0) fail("standard input");
     inputEnded_ = true;
     return false;
   }

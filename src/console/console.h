@@ -53,6 +53,10 @@ class Console {
   // Discards input through the next line break, or up to the end of input.
   void discardLine();
 
+  // The first failure to read the input or write the output, such as
+  // "standard input: Is a directory"; empty when there was none.
+  [[nodiscard]] const std::string& error() const { return error_; }
+
  private:
   // Next input byte, or -1 at the end of input. Flushes before blocking.
   int peek();
@@ -60,6 +64,8 @@ class Console {
   // Skips white space; throws EndOfInput if the input ends first.
   void skipSpace();
   void writeOut(const char* data, std::size_t size);
+  // Keeps `what` and the current errno as the console's error.
+  void fail(std::string_view what);
 
   int inFd_ = -1;
   int outFd_ = -1;
@@ -70,6 +76,7 @@ class Console {
   bool outputFailed_ = false;
   std::string inBuf_;
   std::string outBuf_;
+  std::string error_;
 };
 
 // The number of bytes of `text` to keep so that it fits in `limit` bytes

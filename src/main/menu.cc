@@ -68,7 +68,8 @@ int runMenu(Session& session) {
     } catch (const EndOfInput&) {
       console.print("\n");
       console.flush();
-      return 0;
+      // Input that ended on a read error was not all there was to read.
+      return console.error().empty() ? 0 : 1;
     }
   } catch (const SessionEnd& end) {
     try {

@@ -62,8 +62,8 @@ navOutcome addMov(Session& session) {
     console.print("Enter Ticket Type: ");
     store(record.ticketType, console.readWord(sizeof record.ticketType - 1));
     record.totalFee = askNumber(console, "Enter Total Fee: ");
-    console.print(appendRecord(record, session.ticketFile) ? "Record insert sucessful!"
-                                                           : "File not found!");
+    console.print(appendRecord(record, session.ticketFile).ok() ? "Record insert sucessful!"
+                                                                : "File not found!");
     console.print("\n");
   } while (askAnother(console, "Add another record (y/n)?") == anotherAnswer::again);
   return navOutcome::toStart;

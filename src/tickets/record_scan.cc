@@ -4,6 +4,7 @@
 // whole block of bytes at a time.
 #include <unistd.h>
 
+#include <cassert>
 #include <cerrno>
 #include <cstring>
 
@@ -32,6 +33,7 @@ const char* skipPortable(const char* p, const char* end, unsigned& left) {
 #if defined(__x86_64__)
 // Past the `left`-th set bit of `mask` (which has at least that many).
 inline unsigned afterNthBit(std::uint64_t mask, unsigned left) {
+  assert(left > 0 && left <= static_cast<unsigned>(__builtin_popcountll(mask)));
   while (--left > 0) mask &= mask - 1;
   return static_cast<unsigned>(__builtin_ctzll(mask)) + 1;
 }

@@ -1,7 +1,5 @@
 #include "tickets/search.h"
 
-#include <unistd.h>
-
 #include <array>
 #include <string_view>
 
@@ -26,18 +24,18 @@ constexpr std::array<std::string_view, 9> kLabels = {
 // Shows every record of the file whose booking number is `target`.
 void showMatches(Session& session, const std::string& target) {
   Console& console = session.console;
-  int fd = openTicketFile(session.ticketFile);
-  if (fd < 0) {
+  uniqueFd fd = openTicketFile(session.ticketFile);
+  if (!fd.isOpen()) {
     console.print("File not found!");
     return;
   }
   std::size_t lastField = kLabels.size();
-  scanResult result = scanBookings(fd, target, [&](std::size_t field, std::string_view piece) {
-    if (field != lastField) console.print(kLabels[field]);
-    lastField = field;
-    console.print(piece);
-  });
-  close(fd);
+  scanResult result =
+      scanBookings(fd.get(), target, [&](std::size_t field, std::string_view piece) {
+        if (field != lastField) console.print(kLabels[field]);
+        lastField = field;
+        console.print(piece);
+      });
   if (result.failed) {
     console.print("File not found!");
   } else if (result.found == 0) {

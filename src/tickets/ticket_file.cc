@@ -38,64 +38,24 @@ std::string formatRecord(const movRecord& record) {
   return out;
 }
 
-bool appendRecord(const movRecord& record, const std::string& path) {
-  const std::string bytes = formatRecord(record);
-  // O_NONBLOCK keeps a FIFO of that name from hanging the open; O_APPEND with
-  // a single write keeps records of operators adding at once from mixing.
-  int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
-  if (fd < 0) return false;
-  off_t start = -1;  // where this record begins, once a byte is written
-  std::size_t done = 0;
-  bool ok = true;
-  while (ok && done < bytes.size()) {
-    ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-    if (n <= 0) {
-      ok = n < 0 && errno == EINTR;
-      continue;
-    }
-    if (start < 0) start = lseek(fd, 0, SEEK_CUR) - n;
-    done += static_cast<std::size_t>(n);
-  }
-  // A device that cannot be synced (EINVAL) has taken the bytes all the same.
-  if (ok && fsync(fd) != 0 && errno != EINVAL) ok = false;
-  if (!ok && start >= 0) {
-    // Cut a partly written record back off, so that only whole records stay.
-    while (ftruncate(fd, start) != 0 && errno == EINTR) {
-    }
-  }
-  if (close(fd) != 0 && ok) {
-    ok = false;
-    if (start >= 0) (void)truncate(path.c_str(), start);
-  }
-  return ok;
-}
-
-int openTicketFile(const std::string& path) {
+uniqueFd openTicketFile(const std::string& path) {
   // O_NONBLOCK keeps a FIFO from hanging the open; regular files ignore it.
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return -1;
+  uniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   struct stat st {};
   // Only a regular file holds bookings: a directory cannot be read, and a
   // device such as /dev/full or /dev/zero would never end.
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    close(fd);
-    return -1;
-  }
+  if (fd.isOpen() && (fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))) fd.reset();
   return fd;
 }
 
 TicketReader::TicketReader(const std::string& path) : fd_(openTicketFile(path)) {
-  if (fd_ >= 0) buf_.resize(kReadBlock);
-}
-
-TicketReader::~TicketReader() {
-  if (fd_ >= 0) close(fd_);
+  if (fd_.isOpen()) buf_.resize(kReadBlock);
 }
 
 bool TicketReader::refill() {
   if (ended_) return false;
   for (;;) {
-    ssize_t n = read(fd_, buf_.data(), buf_.size());
+    ssize_t n = read(fd_.get(), buf_.data(), buf_.size());
     if (n > 0) {
       pos_ = 0;
       len_ = static_cast<std::size_t>(n);
@@ -129,7 +89,7 @@ bool TicketReader::takeLine(std::string* out) {
 }
 
 std::optional<recordTexts> TicketReader::readRecord() {
-  if (fd_ < 0) return std::nullopt;
+  if (!fd_.isOpen()) return std::nullopt;
   int c = peek();
   while (c >= 0 && isTicketSpace(c)) {
     ++pos_;

@@ -2,13 +2,18 @@
 #ifndef VELVARIN_TICKETS_TICKET_FILE_H_
 #define VELVARIN_TICKETS_TICKET_FILE_H_
 
+#include <sys/types.h>
+
 #include <array>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "tickets/unique_fd.h"
 
 // The white space that ends a booking-number word: the C locale's isspace.
 // Both ways of reading records back must agree on it.
@@ -34,26 +39,63 @@ using recordTexts = std::array<std::string, 9>;
 // The record's ten lines as they stand in the ticket file.
 std::string formatRecord(const movRecord& record);
 
-// appendRecord: adds `record` to the end of the file at `path`, creating it.
-// Returns true only once the whole record is on stable storage; on failure
-// the file is left as it was.
-bool appendRecord(const movRecord& record, const std::string& path);
+// The outcome of a change to the ticket file.
+struct fileStatus {
+  int error = 0;  // the errno that stopped the change; 0 once it is made
+  [[nodiscard]] bool ok() const { return error == 0; }
+};
 
-// Opens the ticket file at `path` for reading. Returns the descriptor, or -1
-// when it is missing or is not a readable regular file.
-int openTicketFile(const std::string& path);
+// The points of the writers' protocol at which tests may act.
+enum class writerStep {
+  lockBusy,  // another writer holds the lock; this one starts to wait
+  locked,    // the lock is held on the file that the path names
+  written,   // the record's write has returned, whole or not
+};
+
+// The calls through which a writer changes the ticket file. Tests derive
+// from it to make a call fail or come up short, or to act at a step.
+class fileCalls {
+ public:
+  virtual ~fileCalls() = default;
+  virtual ssize_t write(int fd, const void* data, std::size_t size);
+  virtual int fsync(int fd);
+  virtual void reached(writerStep step);
+};
+
+// How long a writer waits for another to release the lock, and the calls
+// it makes (null: the system's own).
+struct writerSetup {
+  std::chrono::milliseconds lockWait{10000};
+  fileCalls* calls = nullptr;
+};
+
+// appendRecord: adds `record` to the end of the file at `path`, creating it,
+// under the writers' lock. Succeeds only once the whole record is on stable
+// storage; on failure the file is left as it was.
+fileStatus appendRecord(const movRecord& record, const std::string& path,
+                        const writerSetup& setup = {});
+
+// Writes the new content of the ticket file to `newFd`, reading the old one
+// from `oldFd`; a status that is not ok leaves the file as it was.
+using rewriter = std::function<fileStatus(int oldFd, int newFd)>;
+
+// Replaces the content of the ticket file at `path` as a whole, under the
+// writers' lock: readers see the old file or the new one, never a mix.
+fileStatus rewriteTicketFile(const std::string& path, const rewriter& transform,
+                             const writerSetup& setup = {});
+
+// Opens the ticket file at `path` for reading; not open when it is missing
+// or is not a readable regular file.
+uniqueFd openTicketFile(const std::string& path);
 
 // Reads records back from a ticket file, one after the other.
 class TicketReader {
  public:
   // Opens `path`; check isOpen() before reading.
   explicit TicketReader(const std::string& path);
-  ~TicketReader();
-  TicketReader(const TicketReader&) = delete;
-  TicketReader& operator=(const TicketReader&) = delete;
 
   // False if the file is missing or is not a readable regular file.
-  [[nodiscard]] bool isOpen() const { return fd_ >= 0; }
+  [[nodiscard]] bool isOpen() const { return fd_.isOpen(); }
   // True once reading the file has failed; no further records come then.
   [[nodiscard]] bool failed() const { return failed_; }
 
@@ -68,7 +110,7 @@ class TicketReader {
   // to `out` (or drops it when `out` is null); false at the end of the file.
   bool takeLine(std::string* out);
 
-  int fd_ = -1;
+  uniqueFd fd_;
   bool failed_ = false;
   bool ended_ = false;
   std::string buf_;
