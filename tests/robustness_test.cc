@@ -233,6 +233,22 @@ TEST_F(Robustness, ConsoleFaults) {
     EXPECT_EQ(child.wait(), c.status);
     EXPECT_EQ(readFile("errors").value_or(""), c.errors);
   }
+  // Waiting on a non-blocking standard input fails when poll itself fails
+  // (here: no descriptors allowed any more, and the wait restarted).
+  {
+    Child child(dir_.string(), Link::pipes, [] { fcntl(STDIN_FILENO, F_SETFL, O_NONBLOCK); });
+    ASSERT_TRUE(child.started());
+    ASSERT_TRUE(child.waitFor("What is your option (1-7)? "));
+    rlimit none{0, 0};
+    prlimit(child.pid(), RLIMIT_NOFILE, &none, nullptr);
+    ::kill(child.pid(), SIGSTOP);
+    ::kill(child.pid(), SIGCONT);
+    // Until the screen closes; a program that spins instead is killed.
+    while (child.readMore()) {
+    }
+    child.kill();
+    EXPECT_EQ(child.wait(), 1);
+  }
   // Nobody reads the output any more: SIGPIPE, as for cat.
   Child child(dir_.string(), Link::pipes);
   ASSERT_TRUE(child.started());
