@@ -7,6 +7,7 @@
 #include <random>
 #include <string>
 
+#include "tickets/record_scan.h"
 #include "tickets/ticket_file.h"
 
 namespace {

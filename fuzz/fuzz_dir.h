@@ -10,16 +10,32 @@
 #include <string>
 #include <string_view>
 
-inline const std::string& fuzzDir() {
-  static const std::string dir = [] {
+// The directory lives as long as the fuzzing process and is removed when it
+// exits.
+class ScratchDir {
+ public:
+  ScratchDir() {
     std::string base = std::filesystem::is_directory("/dev/shm")
                            ? "/dev/shm"
                            : std::filesystem::temp_directory_path().string();
-    std::string pattern = base + "/velvarin-fuzz-XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr) std::abort();
-    return pattern;
-  }();
-  return dir;
+    path_ = base + "/velvarin-fuzz-XXXXXX";
+    if (mkdtemp(path_.data()) == nullptr) std::abort();
+  }
+  ~ScratchDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+inline const std::string& fuzzDir() {
+  static const ScratchDir dir;
+  return dir.path();
 }
 
 inline void writeBytes(const std::string& path, std::string_view bytes) {

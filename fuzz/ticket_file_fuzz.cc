@@ -10,6 +10,7 @@
 
 #include "fuzz_dir.h"
 #include "in_process.h"
+#include "tickets/record_scan.h"
 #include "tickets/ticket_file.h"
 
 namespace {

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "in_process.h"
+
 namespace {
 
 // Reads from `input` as `steps` say and returns what each read gave, joined
@@ -12,8 +14,8 @@ namespace {
 // w/l followed by a byte limit. A wrong number shows as '?', the end of input
 // as <eof>, after which nothing more is read.
 std::string readAll(const std::string& input, const std::vector<std::string>& steps) {
-  std::string out;
-  Console console(input, out);
+  MemoryConsole screen(input);
+  Console& console = screen.console();
   std::string got;
   try {
     for (const std::string& step : steps) {
@@ -37,10 +39,12 @@ std::string readAll(const std::string& input, const std::vector<std::string>& st
           break;
       }
     }
-  } catch (const EndOfInput&) {
+  } catch (const SessionEnd& end) {
+    EXPECT_EQ(end.status, 0);
     got += "<eof>";
   }
-  EXPECT_EQ(out, "") << "reading must print nothing";
+  // Only the end of input puts the cursor on a new line.
+  EXPECT_EQ(screen.output(), got.ends_with("<eof>") ? "\n" : "") << "reading printed";
   return got;
 }
 
@@ -98,6 +102,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 struct FitCase {
+  const char* name;
   std::string text;
   std::size_t limit;
   std::size_t expected;
@@ -111,22 +116,23 @@ TEST_P(FitUtf8, KeepsWholeCharactersOnly) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cuts, FitUtf8,
-    ::testing::Values(FitCase{"short", 10, 5}, FitCase{"exact", 5, 5}, FitCase{"ascii-long", 5, 5},
-                      FitCase{"ab\xC3\xA9", 3, 2},     // inside a 2-byte character
-                      FitCase{"a\xE2\x82\xAC", 3, 1},  // inside a 3-byte character
-                      FitCase{"a\xE2\x82\xAC", 2, 1},
-                      FitCase{"\xC3\xA9\xC3\xA9", 2, 2},     // on a boundary
-                      FitCase{"abc\x80\x80\x80\x80", 4, 4},  // stray continuation bytes
-                      FitCase{"ab\xE9z", 3, 3},              // Latin-1, not UTF-8
-                      FitCase{"\xC3\xA9", 0, 0}));
+    ::testing::Values(FitCase{"Shorter", "short", 10, 5}, FitCase{"Exact", "exact", 5, 5},
+                      FitCase{"Longer", "ascii-long", 5, 5},
+                      FitCase{"InsideTwoByteCharacter", "ab\xC3\xA9", 3, 2},
+                      FitCase{"InsideThreeByteCharacter", "a\xE2\x82\xAC", 3, 1},
+                      FitCase{"AtThreeByteCharactersSecondByte", "a\xE2\x82\xAC", 2, 1},
+                      FitCase{"OnABoundary", "\xC3\xA9\xC3\xA9", 2, 2},
+                      FitCase{"StrayContinuationBytes", "abc\x80\x80\x80\x80", 4, 4},
+                      FitCase{"Latin1NotUtf8", "ab\xE9z", 3, 3},
+                      FitCase{"NothingFits", "\xC3\xA9", 0, 0}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ConsoleOutput, PrintsTextsAsIsAndLinesWithABreak) {
-  std::string out;
-  Console console("", out);
-  console.print("a\t");
-  console.printLine("b");
-  console.printLine("");
-  EXPECT_EQ(out, "a\tb\n\n");
+  MemoryConsole screen("");
+  screen.console().print("a\t");
+  screen.console().printLine("b");
+  screen.console().printLine("");
+  EXPECT_EQ(screen.output(), "a\tb\n\n");
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "in_process.h"
+
 namespace {
 
 struct FollowUpCase {
@@ -15,10 +17,9 @@ class AskAnother : public ::testing::TestWithParam<FollowUpCase> {};
 
 TEST_P(AskAnother, TakesOnlyTheFirstLowerCaseLetter) {
   const FollowUpCase& c = GetParam();
-  std::string out;
-  Console console(c.input, out);
-  EXPECT_EQ(askAnother(console, "Again?"), c.expected);
-  EXPECT_EQ(out, c.expectedOutput);
+  MemoryConsole screen(c.input);
+  EXPECT_EQ(askAnother(screen.console(), "Again?"), c.expected);
+  EXPECT_EQ(screen.output(), c.expectedOutput);
 }
 
 const char kWrong[] = "Please select (y) or (n)!\n";
@@ -38,11 +39,15 @@ INSTANTIATE_TEST_SUITE_P(
                                    anotherAnswer::again}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(AskAnotherAtEndOfInput, StopsInsteadOfAskingForEver) {
-  std::string out;
-  Console console("maybe\n", out);
-  EXPECT_THROW(askAnother(console, "Again?"), EndOfInput);
-  EXPECT_EQ(out, std::string("Again?") + kWrong + "Again?");
+TEST(AskAnotherAtEndOfInput, EndsTheSessionInsteadOfAskingForEver) {
+  MemoryConsole screen("maybe\n");
+  try {
+    askAnother(screen.console(), "Again?");
+    ADD_FAILURE() << "the question came back without an answer";
+  } catch (const SessionEnd& end) {
+    EXPECT_EQ(end.status, 0);
+  }
+  EXPECT_EQ(screen.output(), std::string("Again?") + kWrong + "Again?\n");
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include <utility>
 
 #include "scratch_dir.h"
+#include "tickets/record_scan.h"
 
 namespace {
 

@@ -45,8 +45,7 @@ constexpr int kBack = 6;
 
 }  // namespace
 
-navOutcome showmovie(Session& session) {
-  Console& console = session.console;
+navOutcome showmovie(Console& console) {
   for (;;) {
     for (std::string_view line : kGenreMenu) console.printLine(line);
     console.print("\nWhat is your option (1-6)? ");

@@ -2,10 +2,11 @@
 #ifndef VELVARIN_CATALOGUE_CATALOGUE_H_
 #define VELVARIN_CATALOGUE_CATALOGUE_H_
 
-#include "main/navigation.h"
+#include "console/console.h"
+#include "console/navigation.h"
 
 // showmovie: shows genres and their titles until the user goes back; hands
 // back toStart.
-navOutcome showmovie(Session& session);
+navOutcome showmovie(Console& console);
 
 #endif  // VELVARIN_CATALOGUE_CATALOGUE_H_

@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "text/white_space.h"
+
 namespace {
 
 constexpr std::size_t kInputBlock = std::size_t{64} * 1024;
@@ -16,10 +18,6 @@ constexpr std::size_t kInputBlock = std::size_t{64} * 1024;
 // in blocks of this size.
 constexpr std::size_t kOutputBlock = std::size_t{64} * 1024;
 constexpr std::size_t kCopyBlock = std::size_t{128} * 1024;
-
-bool isSpace(int c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
 
 // Blocks until `fd` is ready, for descriptors another program left
 // non-blocking. False, with errno set, when poll itself fails.
@@ -86,17 +84,10 @@ Console::Console(int inFd, int outFd) : inFd_(inFd), outFd_(outFd) {
   outBuf_.reserve(kOutputBlock);
 }
 
-Console::Console(std::string_view input, std::string& output)
-    : memoryOut_(&output), next_(input.data()), end_(input.data() + input.size()) {}
-
 void Console::print(std::string_view text) {
-  if (memoryOut_ != nullptr) {
-    memoryOut_->append(text);
-    return;
-  }
   if (outBuf_.size() + text.size() > kOutputBlock) flush();
   if (text.size() >= kOutputBlock) {
-    writeOut(text.data(), text.size());
+    writeOrEnd(text.data(), text.size());
   } else {
     outBuf_.append(text);
   }
@@ -109,29 +100,33 @@ void Console::printLine(std::string_view text) {
 
 void Console::flush() {
   if (outBuf_.empty()) return;
-  writeOut(outBuf_.data(), outBuf_.size());
+  writeOrEnd(outBuf_.data(), outBuf_.size());
   outBuf_.clear();
 }
 
-void Console::writeOut(const char* data, std::size_t size) {
-  // Once output has failed, nobody sees anything more; end the session.
-  if (outputFailed_ || !writeAll(outFd_, data, size)) {
-    if (!outputFailed_) fail("standard output");
+bool Console::finish() {
+  bool ok = outBuf_.empty() || writeOut(outBuf_.data(), outBuf_.size());
+  outBuf_.clear();
+  return ok;
+}
+
+bool Console::writeOut(const char* data, std::size_t size) {
+  if (!outputFailed_ && !writeAll(outFd_, data, size)) {
+    fail("standard output");
     outputFailed_ = true;
+  }
+  return !outputFailed_;
+}
+
+void Console::writeOrEnd(const char* data, std::size_t size) {
+  // Once output has failed, nobody sees anything more; end the session.
+  if (!writeOut(data, size)) {
     outBuf_.clear();
     throw SessionEnd{1};
   }
 }
 
 bool Console::copyFile(int fd) {
-  std::string block(kCopyBlock, '\0');
-  if (memoryOut_ != nullptr) {
-    for (;;) {
-      ssize_t n = readSome(fd, block.data(), block.size());
-      if (n <= 0) return n == 0;
-      memoryOut_->append(block.data(), static_cast<std::size_t>(n));
-    }
-  }
   flush();
   // A larger pipe lets each call move more at once; it fails harmlessly when
   // the output is no pipe.
@@ -147,10 +142,11 @@ bool Console::copyFile(int fd) {
       break;
     }
   }
+  std::string block(kCopyBlock, '\0');
   for (;;) {
     ssize_t n = readSome(fd, block.data(), block.size());
     if (n <= 0) return n == 0;
-    writeOut(block.data(), static_cast<std::size_t>(n));
+    writeOrEnd(block.data(), static_cast<std::size_t>(n));
   }
 }
 
@@ -159,7 +155,7 @@ void Console::fail(std::string_view what) {
 }
 
 bool Console::refill() {
-  if (inputEnded_ || memoryOut_ != nullptr) return false;
+  if (inputEnded_) return false;
   // Everything printed must be on the screen before the program waits.
   flush();
   ssize_t n = readSome(inFd_, inBuf_.data(), inBuf_.size());
@@ -180,11 +176,17 @@ int Console::peek() {
   return static_cast<unsigned char>(*next_);
 }
 
+void Console::endOfInput() {
+  print("\n");
+  // Input that ended on a read error was not all there was to read.
+  throw SessionEnd{error_.empty() ? 0 : 1};
+}
+
 void Console::skipSpace() {
   for (;;) {
     int c = peek();
-    if (c < 0) throw EndOfInput{};
-    if (!isSpace(c)) return;
+    if (c < 0) endOfInput();
+    if (!isWhiteSpace(c)) return;
     ++next_;
   }
 }
@@ -232,7 +234,7 @@ std::optional<std::int32_t> Console::readNumber() {
 std::string Console::readWord(std::size_t limit) {
   skipSpace();
   std::string word;
-  for (int c = peek(); c >= 0 && !isSpace(c); c = peek()) {
+  for (int c = peek(); c >= 0 && !isWhiteSpace(c); c = peek()) {
     // One byte past the limit tells fitUtf8 whether a character was cut.
     if (word.size() <= limit) word.push_back(static_cast<char>(c));
     ++next_;
@@ -242,7 +244,7 @@ std::string Console::readWord(std::size_t limit) {
 }
 
 std::string Console::readLine(std::size_t limit) {
-  if (peek() < 0) throw EndOfInput{};
+  if (peek() < 0) endOfInput();
   std::string line;
   for (;;) {
     if (next_ == end_ && !refill()) break;

@@ -9,10 +9,8 @@
 #include <string>
 #include <string_view>
 
-// Thrown when standard input ends while an answer is awaited.
-struct EndOfInput {};
-
-// Thrown to end the session at once with the given exit status.
+// Thrown to end the session at once with the given exit status: at the end
+// of input, when the console fails, or when a dialogue must stop.
 struct SessionEnd {
   int status;
 };
@@ -23,8 +21,6 @@ class Console {
 
   // A console on two file descriptors, such as standard input and output.
   Console(int inFd, int outFd);
-  // A console that reads `input` and appends everything printed to `output`.
-  Console(std::string_view input, std::string& output);
   Console(const Console&) = delete;
   Console& operator=(const Console&) = delete;
 
@@ -34,9 +30,15 @@ class Console {
   void printLine(std::string_view text);
   // Writes out everything buffered. Throws SessionEnd{1} if output fails.
   void flush();
+  // Writes out everything buffered at the end of the session; false if the
+  // output has failed at any time.
+  bool finish();
   // Copies the whole of the open file `fd` to the output after what was
   // printed before. Returns false on a read error.
   bool copyFile(int fd);
+
+  // Every answer below ends the session (SessionEnd) when the input ends
+  // before the answer begins: with status 0, or 1 after a read error.
 
   // Number answer: a decimal integer with optional sign after white space.
   // Returns nullopt for a wrong value (no digits, or too large for 32 bits);
@@ -61,15 +63,19 @@ class Console {
   // Next input byte, or -1 at the end of input. Flushes before blocking.
   int peek();
   bool refill();
-  // Skips white space; throws EndOfInput if the input ends first.
+  // Skips white space; ends the session if the input ends first.
   void skipSpace();
-  void writeOut(const char* data, std::size_t size);
+  // Puts the cursor on a new line and ends the session.
+  [[noreturn]] void endOfInput();
+  // Writes `data` out; false once output has failed.
+  bool writeOut(const char* data, std::size_t size);
+  // writeOut, ending the session on failure.
+  void writeOrEnd(const char* data, std::size_t size);
   // Keeps `what` and the current errno as the console's error.
   void fail(std::string_view what);
 
   int inFd_ = -1;
   int outFd_ = -1;
-  std::string* memoryOut_ = nullptr;
   const char* next_ = nullptr;
   const char* end_ = nullptr;
   bool inputEnded_ = false;

@@ -3,15 +3,16 @@
 #include <array>
 #include <string_view>
 
+#include "booking/add_booking.h"
+#include "booking/listing.h"
+#include "booking/search.h"
 #include "catalogue/catalogue.h"
-#include "tickets/add_booking.h"
-#include "tickets/listing.h"
-#include "tickets/search.h"
 
 namespace {
 
 navOutcome modMov(Session&) { return navOutcome::toMenu; }
 navOutcome delMov(Session&) { return navOutcome::toMenu; }
+navOutcome allMovies(Session& session) { return showmovie(session.console); }
 
 using operation = navOutcome (*)(Session&);
 
@@ -27,7 +28,7 @@ constexpr std::array<menuEntry, 7> kMenu = {{
     {"\n 3. Modify Movie Ticketing Record(s)", modMov},
     {"\n 4. Search Movie Ticketing Record(s)", findMov},
     {"\n 5. Delete Movie Ticketing Record(s)", delMov},
-    {"\n 6. All Movies", showmovie},
+    {"\n 6. All Movies", allMovies},
     {"\n 7. Quit", nullptr},
 }};
 
@@ -45,38 +46,34 @@ operation chooseOperation(Console& console) {
   }
 }
 
+// Runs the menu until Quit.
+void menuLoop(Session& session) {
+  Console& console = session.console;
+  // A loop, not recursion: any number of trips leaves the stack as it was.
+  for (;;) {
+    console.printLine("\n\t*** Welcome to Velvarin ***");
+    navOutcome next = navOutcome::toMenu;
+    while (next == navOutcome::toMenu) {
+      operation chosen = chooseOperation(console);
+      if (chosen == nullptr) {
+        console.print("See you next time :)");
+        return;
+      }
+      next = chosen(session);
+    }
+  }
+}
+
 }  // namespace
 
 int runMenu(Session& session) {
-  Console& console = session.console;
+  int status = 0;
   try {
-    try {
-      // A loop, not recursion: any number of trips leaves the stack as it was.
-      for (;;) {
-        console.printLine("\n\t*** Welcome to Velvarin ***");
-        navOutcome next = navOutcome::toMenu;
-        while (next == navOutcome::toMenu) {
-          operation chosen = chooseOperation(console);
-          if (chosen == nullptr) {
-            console.print("See you next time :)");
-            console.flush();
-            return 0;
-          }
-          next = chosen(session);
-        }
-      }
-    } catch (const EndOfInput&) {
-      console.print("\n");
-      console.flush();
-      // Input that ended on a read error was not all there was to read.
-      return console.error().empty() ? 0 : 1;
-    }
+    menuLoop(session);
   } catch (const SessionEnd& end) {
-    try {
-      console.flush();
-    } catch (const SessionEnd&) {
-      return 1;
-    }
-    return end.status;
+    status = end.status;
   }
+  // What is still buffered goes out now; a session whose output failed
+  // failed as a whole.
+  return session.console.finish() ? status : 1;
 }

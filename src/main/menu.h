@@ -2,7 +2,7 @@
 #ifndef VELVARIN_MAIN_MENU_H_
 #define VELVARIN_MAIN_MENU_H_
 
-#include "main/navigation.h"
+#include "booking/session.h"
 
 // Runs the main menu until Quit, the end of input or a stop, and returns the
 // process exit status.

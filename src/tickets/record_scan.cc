@@ -2,13 +2,18 @@
 // keeps no record in memory, so a line of any length costs no memory, and it
 // skips the lines of records that do not match by counting line breaks a
 // whole block of bytes at a time.
+#include "tickets/record_scan.h"
+
 #include <unistd.h>
 
+#include <algorithm>
 #include <cassert>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
+#include <string>
 
-#include "tickets/ticket_file.h"
+#include "text/white_space.h"
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -105,7 +110,7 @@ class Scanner {
     while (p < end) {
       switch (phase_) {
         case phase::space:
-          while (p < end && isTicketSpace(*p)) ++p;
+          while (p < end && isWhiteSpace(*p)) ++p;
           if (p == end) return;
           phase_ = phase::word;
           wordSize_ = 0;
@@ -113,7 +118,7 @@ class Scanner {
           // Most records are decided here, without looking for the word's end.
           if (static_cast<std::size_t>(end - p) > target_.size()) {
             endWord(std::memcmp(p, target_.data(), target_.size()) == 0 &&
-                    isTicketSpace(p[target_.size()]));
+                    isWhiteSpace(p[target_.size()]));
             continue;
           }
           break;
@@ -146,7 +151,7 @@ class Scanner {
 
   const char* wordPiece(const char* p, const char* end) {
     const char* stop = p;
-    while (stop < end && !isTicketSpace(*stop)) ++stop;
+    while (stop < end && !isWhiteSpace(*stop)) ++stop;
     auto size = static_cast<std::size_t>(stop - p);
     if (wordMatches_) {
       wordMatches_ = wordSize_ + size <= target_.size() &&

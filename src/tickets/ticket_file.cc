@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "text/white_space.h"
+
 namespace {
 
 constexpr std::size_t kReadBlock = std::size_t{256} * 1024;
@@ -91,13 +93,13 @@ bool TicketReader::takeLine(std::string* out) {
 std::optional<recordTexts> TicketReader::readRecord() {
   if (!fd_.isOpen()) return std::nullopt;
   int c = peek();
-  while (c >= 0 && isTicketSpace(c)) {
+  while (c >= 0 && isWhiteSpace(c)) {
     ++pos_;
     c = peek();
   }
   if (c < 0) return std::nullopt;
   recordTexts record;
-  for (; c >= 0 && !isTicketSpace(c); c = peek()) {
+  for (; c >= 0 && !isWhiteSpace(c); c = peek()) {
     record[0].push_back(static_cast<char>(c));
     ++pos_;
   }

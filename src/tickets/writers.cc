@@ -2,6 +2,8 @@
 // exclusive flock on the file itself, by a writer that has checked that the
 // path still names the file it locked. Appends add one whole record; a
 // rewrite replaces the file through a synced temporary file and a rename.
+#include "tickets/writers.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -12,6 +14,7 @@
 #include <thread>
 
 #include "tickets/ticket_file.h"
+#include "tickets/unique_fd.h"
 
 ssize_t fileCalls::write(int fd, const void* data, std::size_t size) {
   return ::write(fd, data, size);

@@ -1,9 +1,10 @@
-#include "tickets/search.h"
+#include "booking/search.h"
 
 #include <array>
 #include <string_view>
 
 #include "console/follow_up.h"
+#include "tickets/record_scan.h"
 #include "tickets/ticket_file.h"
 
 namespace {

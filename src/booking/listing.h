@@ -1,11 +1,11 @@
 // The listing of the whole ticket file.
-#ifndef VELVARIN_TICKETS_LISTING_H_
-#define VELVARIN_TICKETS_LISTING_H_
+#ifndef VELVARIN_BOOKING_LISTING_H_
+#define VELVARIN_BOOKING_LISTING_H_
 
-#include "main/navigation.h"
+#include "booking/session.h"
 
 // dispMov: shows the ticket file byte for byte and hands back toMenu. Ends
 // the session with status 1 (SessionEnd) when the file cannot be read.
 navOutcome dispMov(Session& session);
 
-#endif  // VELVARIN_TICKETS_LISTING_H_
+#endif  // VELVARIN_BOOKING_LISTING_H_

@@ -1,4 +1,4 @@
-#include "tickets/listing.h"
+#include "booking/listing.h"
 
 #include "tickets/ticket_file.h"
 

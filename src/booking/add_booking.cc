@@ -1,4 +1,4 @@
-#include "tickets/add_booking.h"
+#include "booking/add_booking.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,6 +1,6 @@
 // An independent check of a ticket file: only whole, well-formed bookings.
-#ifndef VELVARIN_TESTS_RECORD_CHECK_H_
-#define VELVARIN_TESTS_RECORD_CHECK_H_
+#ifndef VELVARIN_TESTS_SUPPORT_RECORD_CHECK_H_
+#define VELVARIN_TESTS_SUPPORT_RECORD_CHECK_H_
 
 #include <string>
 #include <string_view>
@@ -17,4 +17,4 @@ struct RecordCheck {
 // every text within its field. Fails on anything else, a partial booking too.
 RecordCheck checkRecords(std::string_view bytes);
 
-#endif  // VELVARIN_TESTS_RECORD_CHECK_H_
+#endif  // VELVARIN_TESTS_SUPPORT_RECORD_CHECK_H_

@@ -1,11 +1,11 @@
 // The dialogue that looks bookings up by their booking number.
-#ifndef VELVARIN_TICKETS_SEARCH_H_
-#define VELVARIN_TICKETS_SEARCH_H_
+#ifndef VELVARIN_BOOKING_SEARCH_H_
+#define VELVARIN_BOOKING_SEARCH_H_
 
-#include "main/navigation.h"
+#include "booking/session.h"
 
 // findMov: shows every booking whose number reads as the typed text, search
 // after search; hands back toStart.
 navOutcome findMov(Session& session);
 
-#endif  // VELVARIN_TICKETS_SEARCH_H_
+#endif  // VELVARIN_BOOKING_SEARCH_H_
