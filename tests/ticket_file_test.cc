@@ -20,6 +20,7 @@
 
 #include "scratch_dir.h"
 #include "tickets/record_scan.h"
+#include "tickets/record_stream.h"
 
 namespace {
 
@@ -464,6 +465,100 @@ TEST_F(TicketFileTest, FastSearchReadsExactlyAsRecordByRecord) {
       ASSERT_EQ(fastSearch(ticketPath(), c.target, block), expected) << "block size " << block;
     }
     EXPECT_EQ(fastSearch(ticketPath(), c.target, 1 << 20), expected);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Every record with its line, span and fields, and every gap, as the record
+// stream reads `path` in blocks of `blockSize`; one text to compare.
+std::string streamed(const std::string& path, std::size_t blockSize) {
+  uniqueFd fd = openTicketFile(path);
+  RecordStream stream(fd.get(), blockSize);
+  std::string all;
+  stream.onGap([&](std::string_view piece, std::uint64_t line) {
+    all += "gap@" + std::to_string(line) + "[" + std::string(piece) + "]";
+  });
+  while (const rawRecord* r = stream.next()) {
+    all += "#" + std::to_string(r->line) + "@" + std::to_string(r->start) + "-" +
+           std::to_string(r->end) + " lines " + std::to_string(r->lines) +
+           (r->ended ? "" : " unended") + " next " + std::to_string(r->next) + " [" +
+           std::string(r->lead) + "|" + std::string(r->rest) + "]";
+    for (std::string_view f : r->fields) all += "|" + std::string(f);
+  }
+  EXPECT_FALSE(stream.failed());
+  EXPECT_EQ(stream.size(), std::filesystem::file_size(path));
+  return all;
+}
+
+TEST_F(TicketFileTest, RecordStreamKnowsWhereEachRecordStands) {
+  struct Case {
+    const char* name;
+    std::string bytes;
+    std::string expected;
+  } cases[] = {
+      {"empty", "", ""},
+      {"written records", std::string(kFirst) + kSecond,
+       "#1@0-54 lines 9 next 10 [|]|42|Ada Lovelace|Zootopia|24-12-2026|1930|2|-3|Adult|0"
+       "gap@10[\n]"
+       "#11@55-99 lines 9 next 10 [|]|7|Bob|Zootopia|24-12-2026|1930|2|-3|Adult|0"
+       "gap@20[\n]"},
+      {"blank lines, lead and rest", "\n \t\n  5 x\r\nA\nB\nC\nD\nE\nF\nG\nH",
+       "gap@1[\n]gap@2[ \t\n]#3@4-26 lines 9 unended next -1 [  | x\r]|5|A|B|C|D|E|F|G|H"},
+      {"cut short after a line break", "5\nAnn\nM\n", "#1@0-8 lines 3 next -1 [|]|5|Ann|M||||||"},
+      {"cut short inside a line", "5\nA\nB", "#1@0-5 lines 3 unended next -1 [|]|5|A|B||||||"},
+      {"only a word", "  77", "#1@0-4 lines 1 unended next -1 [  |]|77||||||||"},
+      {"trailing white space", "1\nA\nB\nC\nD\nE\nF\nG\nH\n\n  ",
+       "#1@0-18 lines 9 next 10 [|]|1|A|B|C|D|E|F|G|H"
+       "gap@10[\n]gap@11[  ]"},
+      {"CRLF", "1\r\nA\r\nB\r\nC\r\nD\r\nE\r\nF\r\nG\r\nH\r\n\r\n",
+       "#1@0-27 lines 9 next 13 [|\r]|1|A\r|B\r|C\r|D\r|E\r|F\r|G\r|H\r"
+       "gap@10[\r\n]"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    writeFile("ticket.txt", c.bytes);
+    EXPECT_EQ(streamed(ticketPath(), 1 << 20), c.expected);
+  }
+}
+
+// The record stream reads exactly what readRecord reads, at every block
+// size, whatever the file holds.
+TEST_F(TicketFileTest, RecordStreamReadsAsRecordByRecord) {
+  const std::string two = std::string(kFirst) + kSecond;
+  const std::string files[] = {
+      two + two,
+      "\n\n  42 x\nA\n\nC\nD\nE\nF\nG\nH\n \n\r\n42\n",
+      "42\r\nA\r\nB\r\nC\r\nD\r\nE\r\nF\r\nG\r\nH\r\n\r\n42\r\n",
+      "42\n" + std::string(300, 'x') + "\nB\n\n\n\n\n\nH\n\n9\n" + std::string(200, '\n') + "42\n" +
+          std::string(150, 'y'),
+      "42\n\0\xff\xc3\xa9\nB\n\0\nD\nE\nF\nG\nH\n\n"s,
+      two + "4",
+  };
+  for (const std::string& bytes : files) {
+    writeFile("ticket.txt", bytes);
+    std::string expected;
+    TicketReader reader(ticketPath());
+    while (auto record = reader.readRecord()) {
+      for (std::size_t i = 0; i < kFields; ++i) {
+        std::string_view f = (*record)[i];
+        if (i > 0) f.remove_suffix(1);
+        expected += std::string(f) + "|";
+      }
+    }
+    const std::string whole = streamed(ticketPath(), 1 << 20);
+    for (std::size_t block = 1; block <= 400; ++block) {
+      ASSERT_EQ(streamed(ticketPath(), block), whole) << "block size " << block;
+    }
+    uniqueFd fd = openTicketFile(ticketPath());
+    RecordStream stream(fd.get(), 7);
+    std::string got;
+    while (const rawRecord* r = stream.next()) {
+      for (std::string_view f : r->fields) got += std::string(f) + "|";
+    }
+    EXPECT_EQ(got, expected);
   }
 }
 

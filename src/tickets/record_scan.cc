@@ -14,10 +14,7 @@
 #include <string>
 
 #include "text/white_space.h"
-
-#if defined(__x86_64__)
-#include <immintrin.h>
-#endif
+#include "tickets/line_breaks.h"
 
 namespace {
 
@@ -61,39 +58,21 @@ inline const char* skipBlocks(const char* p, const char* end, unsigned& left, Ma
 }
 
 const char* skipSse2(const char* p, const char* end, unsigned& left) {
-  return skipBlocks(p, end, left, [](const char* at) {
-    const __m128i lineBreak = _mm_set1_epi8('\n');
-    std::uint64_t mask = 0;
-    for (int i = 0; i < 4; ++i) {
-      __m128i bytes =
-          _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + std::ptrdiff_t{16} * i));
-      auto bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, lineBreak)));
-      mask |= std::uint64_t{bits} << (16 * i);
-    }
-    return mask;
-  });
+  return skipBlocks(p, end, left, lineBreaksSse2);
 }
 
 __attribute__((target("avx2,popcnt"))) const char* skipAvx2(const char* p, const char* end,
                                                             unsigned& left) {
   return skipBlocks(
-      p, end, left, [](const char* at) __attribute__((target("avx2"))) {
-        const __m256i lineBreak = _mm256_set1_epi8('\n');
-        __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
-        __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32));
-        auto lowBits =
-            static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(low, lineBreak)));
-        auto highBits =
-            static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(high, lineBreak)));
-        return std::uint64_t{lowBits} | std::uint64_t{highBits} << 32;
-      });
+      p, end, left,
+      [](const char* at) __attribute__((target("avx2"))) { return lineBreaksAvx2(at); });
 }
 #endif
 
 // The fastest skipper this processor runs, chosen once.
 skipper bestSkipper() {
 #if defined(__x86_64__)
-  static const skipper chosen = __builtin_cpu_supports("avx2") ? skipAvx2 : skipSse2;
+  static const skipper chosen = haveAvx2() ? skipAvx2 : skipSse2;
   return chosen;
 #else
   return skipPortable;
