@@ -11,6 +11,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
+#include <memory>
 #include <thread>
 
 #include "tickets/ticket_file.h"
@@ -151,16 +153,24 @@ fileStatus rewriteTicketFile(const std::string& path, const rewriter& transform,
   if (!file.fd.isOpen()) return {file.error};
   struct stat old {};
   if (fstat(file.fd.get(), &old) != 0) return {errno};
+  // A link stays a link: the file it leads to is the one replaced.
+  std::unique_ptr<char, decltype(&std::free)> real(realpath(path.c_str(), nullptr), &std::free);
+  if (!real) return {errno};
+  const std::string target = real.get();
 
-  std::string temp = path + ".XXXXXX";
-  uniqueFd out(mkostemp(temp.data(), O_CLOEXEC));
+  // The temporary file has one name, so that a rewrite killed half-way
+  // leaves at most one behind, and the next rewrite, holding the lock,
+  // clears it away.
+  const std::string temp = target + ".velvarin-new";
+  if (unlink(temp.c_str()) != 0 && errno != ENOENT) return {errno};
+  uniqueFd out(open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
   if (!out.isOpen()) return {errno};
   fileStatus status = transform(file.fd.get(), out.get());
   if (status.ok()) {
     // The new file keeps the old one's owner where this user may set it.
     (void)fchown(out.get(), old.st_uid, old.st_gid);
     if (fchmod(out.get(), old.st_mode & 07777) != 0 || calls.fsync(out.get()) != 0 ||
-        out.reset() != 0 || rename(temp.c_str(), path.c_str()) != 0) {
+        out.reset() != 0 || rename(temp.c_str(), target.c_str()) != 0) {
       status.error = errno;
     }
   }
@@ -170,5 +180,5 @@ fileStatus rewriteTicketFile(const std::string& path, const rewriter& transform,
   }
   // The lock is released only now, so that writers that waited find the
   // new file in place and append to it.
-  return {syncDirectory(path, calls)};
+  return {syncDirectory(target, calls)};
 }

@@ -1,0 +1,298 @@
+// cancel and amend: the bookings to change are found and the new file is
+// written while the writers' lock is held, so that no operator's booking
+// is lost and no two changes mix.
+#include <sys/sendfile.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <string>
+#include <vector>
+
+#include "admin/bookings.h"
+#include "admin/commands.h"
+#include "admin/text.h"
+#include "text/white_space.h"
+
+namespace {
+
+// A booking with that number, and where its record stands.
+struct match {
+  keptBooking booking;
+  std::uint64_t start;
+  std::uint64_t end;
+  bool emptyLineAfter;  // the line after the record is empty and goes with it
+  std::string lead;     // white space before the number on its line
+  std::string rest;     // the rest of the number's line
+  unsigned lines;
+  bool ended;
+};
+
+enum class outcome { chosen, none, several, problem };
+
+// The bookings numbered `number` in the file `fd`, and those of them that
+// `which` picks.
+struct search {
+  std::vector<match> all;
+  std::vector<const match*> chosen;
+  std::uint64_t size = 0;  // the bytes the file had when read
+  bool failed = false;
+
+  outcome decide(pick which) {
+    for (const match& m : all) {
+      if (which.all || !which.line || m.booking.line == *which.line) chosen.push_back(&m);
+    }
+    if (chosen.empty()) return outcome::none;
+    if (chosen.size() > 1 && !which.all) return outcome::several;
+    return outcome::chosen;
+  }
+};
+
+search findBookings(int fd, std::string_view number) {
+  search found;
+  RecordStream stream(fd);
+  while (const rawRecord* r = stream.next()) {
+    if (r->fields[0] != number) continue;
+    found.all.push_back({keptBooking(*r), r->start, r->end + (r->next == '\n' ? 1 : 0),
+                         r->next == '\n', std::string(r->lead), std::string(r->rest), r->lines,
+                         r->ended});
+  }
+  found.failed = stream.failed();
+  found.size = stream.size();
+  return found;
+}
+
+// Says why no single booking was chosen; returns the exit status.
+int explain(const adminRun& run, outcome result, const search& found, const std::string& number,
+            pick which) {
+  if (result == outcome::none) {
+    run.say("no booking numbered " + number +
+            (which.line ? " at line " + std::to_string(*which.line) : ""));
+  } else {
+    run.say("booking " + number + " stands " + std::to_string(found.all.size()) +
+            " times; name one with --line" + (which.all ? "" : " (or --all to cancel every one)"));
+    for (const match& m : found.all) {
+      run.err << run.file << ':' << std::to_string(m.booking.line) << ": booking " << number
+              << '\n';
+    }
+    run.err.flush();
+  }
+  return 1;
+}
+
+// Copies `length` bytes of `from` at `offset` to the end of `to`; the
+// kernel moves them where it can.
+int copyBytes(int from, int to, std::uint64_t offset, std::uint64_t length) {
+  auto at = static_cast<off_t>(offset);
+  while (length > 0) {
+    ssize_t n = copy_file_range(from, &at, to, nullptr, length, 0);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) {
+      n = sendfile(to, from, &at, length);
+      if (n < 0 && errno == EINTR) continue;
+    }
+    if (n < 0) return errno;
+    if (n == 0) return EIO;  // the file is shorter than it was a moment ago
+    length -= static_cast<std::uint64_t>(n);
+  }
+  return 0;
+}
+
+int writeBytes(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    ssize_t n = write(fd, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return errno;
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return 0;
+}
+
+// Writes the bookings as they are shown after a change.
+void show(const adminRun& run, format how, const std::vector<keptBooking>& bookings) {
+  BookingWriter writer(run.out, how);
+  for (const keptBooking& b : bookings) writer.measure(b.line, b.view());
+  writer.header();
+  for (const keptBooking& b : bookings) writer.write(b.line, b.view());
+}
+
+// Runs `change` on the chosen bookings under the writers' lock; returns the
+// exit status.
+template <typename Change>
+int changeBookings(const adminRun& run, const std::string& number, pick which,
+                   std::vector<keptBooking>& shown, Change change) {
+  outcome result = outcome::chosen;
+  search found;
+  int problem = 0;
+  fileStatus status = rewriteTicketFile(
+      run.file,
+      [&](int oldFd, int newFd) {
+        found = findBookings(oldFd, number);
+        if (found.failed) return fileStatus{EIO};
+        result = found.decide(which);
+        if (result != outcome::chosen) return fileStatus{ECANCELED};
+        problem = change(found, oldFd, newFd, shown);
+        if (problem < 0) result = outcome::problem;
+        return fileStatus{problem > 0 ? problem : problem < 0 ? ECANCELED : 0};
+      },
+      run.writer);
+  if (result == outcome::problem) return 2;
+  if (result != outcome::chosen) return explain(run, result, found, number, which);
+  if (!status.ok()) return run.fileError(status.error);
+  return 0;
+}
+
+}  // namespace
+
+int cancelBooking(const adminRun& run, const std::string& number, pick which, bool dryRun,
+                  format how) {
+  std::vector<keptBooking> removed;
+  int status = 0;
+  if (dryRun) {
+    uniqueFd fd = run.openForReading();
+    if (!fd.isOpen()) return 2;
+    search found = findBookings(fd.get(), number);
+    if (found.failed) return run.fileError(EIO);
+    outcome result = found.decide(which);
+    if (result != outcome::chosen) return explain(run, result, found, number, which);
+    for (const match* m : found.chosen) removed.push_back(m->booking);
+  } else {
+    status = changeBookings(
+        run, number, which, removed,
+        [](const search& found, int oldFd, int newFd, std::vector<keptBooking>& shown) {
+          // Everything but the chosen records (and the empty line after
+          // each) is copied as it was.
+          std::uint64_t at = 0;
+          for (const match* m : found.chosen) {
+            if (int error = copyBytes(oldFd, newFd, at, m->start - at)) return error;
+            at = m->end;
+            shown.push_back(m->booking);
+          }
+          return copyBytes(oldFd, newFd, at, found.size - at);
+        });
+    if (status != 0) return status;
+  }
+  show(run, how, removed);
+  return run.finish(0);
+}
+
+namespace {
+
+// The widths of the text fields, as the add dialogue stores them.
+std::size_t widthOf(field f) {
+  switch (f) {
+    case field::customer:
+    case field::movie:
+      return 29;
+    case field::date:
+      return 15;
+    case field::type:
+      return 31;
+    default:
+      return 0;
+  }
+}
+
+struct fieldChange {
+  field which;
+  std::string text;  // as it is to stand in the file
+};
+
+// Turns FIELD=VALUE into a change, or says what is wrong with it.
+std::optional<fieldChange> parseChange(const adminRun& run, std::string_view change) {
+  std::size_t equals = change.find('=');
+  std::optional<field> f = fieldNamed(change.substr(0, equals));
+  if (equals == std::string_view::npos || !f) {
+    run.say("'" + std::string(change) +
+            "' is not FIELD=VALUE with FIELD one of booking, customer, movie, date, time, "
+            "guests, house, type, fee");
+    return std::nullopt;
+  }
+  std::string_view value = change.substr(equals + 1);
+  const std::string name = kFieldNames[static_cast<std::size_t>(*f)];
+  auto refuse = [&](const std::string& why) {
+    run.say(name + " '" + std::string(value) + "': " + why);
+    return std::nullopt;
+  };
+  if (value.find_first_of(std::string_view("\n\r\0", 3)) != std::string_view::npos) {
+    return refuse("a value cannot hold a line break or a NUL byte");
+  }
+  std::optional<std::int32_t> number = typedInt32(value);
+  switch (*f) {
+    case field::booking:
+      if (!number || *number < 1 || *number > 9999) return refuse("must be 1 to 9999");
+      break;
+    case field::time:
+      if (!number || *number < 1000 || *number > 2300) return refuse("must be 1000 to 2300");
+      break;
+    case field::guests:
+    case field::house:
+    case field::fee:
+      if (!number) return refuse("must be a whole number that fits in 32 bits");
+      break;
+    case field::type:
+      for (char c : value) {
+        if (isWhiteSpace(static_cast<unsigned char>(c))) return refuse("must be one word");
+      }
+      [[fallthrough]];
+    default:
+      if (value.size() > widthOf(*f)) {
+        return refuse("is " + std::to_string(value.size()) + " bytes, over the " +
+                      std::to_string(widthOf(*f)) + " the field holds");
+      }
+      return fieldChange{*f, std::string(value)};
+  }
+  return fieldChange{*f, std::to_string(*number)};
+}
+
+}  // namespace
+
+int amendBooking(const adminRun& run, const std::string& number, pick which,
+                 const std::vector<std::string>& changes, format how) {
+  std::vector<fieldChange> wanted;
+  for (const std::string& text : changes) {
+    std::optional<fieldChange> c = parseChange(run, text);
+    if (!c) return 2;
+    for (const fieldChange& earlier : wanted) {
+      if (earlier.which == c->which) {
+        run.say(std::string("field ") + kFieldNames[static_cast<std::size_t>(c->which)] +
+                " is named twice");
+        return 2;
+      }
+    }
+    wanted.push_back(*c);
+  }
+  std::vector<keptBooking> amended;
+  int status = changeBookings(
+      run, number, which, amended,
+      [&](const search& found, int oldFd, int newFd, std::vector<keptBooking>& shown) {
+        const match& m = *found.chosen.front();
+        keptBooking now = m.booking;
+        std::array<bool, kFields> named{};
+        for (const fieldChange& c : wanted) {
+          auto i = static_cast<std::size_t>(c.which);
+          if (i >= m.lines) {
+            run.say("the booking at line " + std::to_string(m.booking.line) +
+                    " is cut short: it has no " + kFieldNames[i] + " line");
+            return -1;
+          }
+          named[i] = true;
+          now.fields[i] = c.text;
+        }
+        // Only the named lines change; the number's line becomes exactly
+        // the new number when that is named.
+        std::string record;
+        for (std::size_t i = 0; i < m.lines; ++i) {
+          record += i == 0 && !named[0] ? m.lead + m.booking.fields[0] + m.rest : now.fields[i];
+          if (i + 1 < m.lines || m.ended) record += '\n';
+        }
+        std::uint64_t end = m.end - (m.emptyLineAfter ? 1 : 0);
+        if (int error = copyBytes(oldFd, newFd, 0, m.start)) return error;
+        if (int error = writeBytes(newFd, record)) return error;
+        shown.push_back(now);
+        return copyBytes(oldFd, newFd, end, found.size - end);
+      });
+  if (status != 0) return status;
+  show(run, how, amended);
+  return run.finish(0);
+}

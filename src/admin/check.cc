@@ -1,0 +1,193 @@
+// check: everything in the ticket file that velvarin would never have
+// written, one problem a line as FILE:LINE: message, in line order.
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "admin/commands.h"
+#include "admin/text.h"
+#include "text/white_space.h"
+
+namespace {
+
+class Checker {
+ public:
+  Checker(const adminRun& run, bool duplicates) : run_(run), duplicates_(duplicates) {
+    if (duplicates_) firstUse_.assign(10000, 0);
+  }
+
+  // White space between records, a line (or the file's last bytes) at a
+  // time.
+  void gap(std::string_view piece, std::uint64_t line) {
+    bytes(piece, line);
+    if (piece.back() != '\n') {
+      report(line, "last line has no line break");
+    } else if (separator_ == expect::empty && (piece == "\n" || piece == "\r\n")) {
+      // A CR was told above; the line is the empty one all the same.
+      separator_ = expect::nothing;
+      return;
+    }
+    if (separator_ != expect::none) report(line, "booking not followed by exactly one empty line");
+    separator_ = expect::none;
+  }
+
+  void record(const rawRecord& r) {
+    if (separator_ == expect::empty) {
+      report(r.line, "booking not followed by exactly one empty line");
+    }
+    const std::uint64_t last = r.line + r.lines - 1;
+    for (unsigned i = 0; i < r.lines; ++i) {
+      const std::uint64_t line = r.line + i;
+      if (i == 0) {
+        bookingLine(r);
+      } else {
+        value(static_cast<field>(i), r.fields[i], line);
+        bytes(r.fields[i], line);
+      }
+    }
+    if (r.lines < 9) report(last, "booking cut short by the end of the file");
+    if (!r.ended) report(last, "last line has no line break");
+    separator_ = r.lines == 9 && r.ended ? expect::empty : expect::none;
+    lastLine_ = last;
+  }
+
+  // The end of the file.
+  void end() {
+    if (separator_ == expect::empty) {
+      report(lastLine_, "booking not followed by exactly one empty line");
+    }
+  }
+
+  [[nodiscard]] bool found() const { return errors_ > 0; }
+
+ private:
+  enum class expect {
+    none,     // nothing in particular
+    empty,    // the empty line that ends a booking
+    nothing,  // no more blank lines after that empty line
+  };
+
+  void report(std::uint64_t line, std::string_view message) {
+    ++errors_;
+    warn(line, message);
+  }
+  void warn(std::uint64_t line, std::string_view message) {
+    run_.out << run_.file << ':' << std::to_string(line) << ": " << message << '\n';
+  }
+
+  static std::string quoted(std::string_view text) { return "'" + printable(text) + "'"; }
+
+  void bookingLine(const rawRecord& r) {
+    std::string_view word = r.fields[0];
+    std::optional<std::int32_t> number = plainInt32(word);
+    if (!number || *number < 1 || *number > 9999) {
+      report(r.line, "booking number " + quoted(word) + " is not 1 to 9999 in plain decimal");
+    }
+    std::string_view rest = r.rest;
+    if (rest.ends_with('\r')) rest.remove_suffix(1);
+    if (!r.lead.empty() || !rest.empty()) {
+      report(r.line, "more than the booking number on its line");
+    }
+    if (duplicates_ && number && *number >= 1 && *number <= 9999) {
+      std::uint64_t& first = firstUse_[static_cast<std::size_t>(*number)];
+      if (first == 0) {
+        first = r.line;
+      } else {
+        warn(r.line, "warning: booking number " + std::string(word) + " used before, at line " +
+                         std::to_string(first));
+      }
+    }
+    // The line as it stands, for the checks of its bytes.
+    std::string line(r.lead);
+    line.append(word).append(r.rest);
+    bytes(line, r.line);
+  }
+
+  // What a field's text must be; a CR at the end is told apart.
+  void value(field f, std::string_view text, std::uint64_t line) {
+    if (text.ends_with('\r')) text.remove_suffix(1);
+    auto width = [&](std::string_view what, std::size_t most) {
+      if (text.size() > most) {
+        report(line, std::string(what) + " is " + std::to_string(text.size()) +
+                         " bytes long, over " + std::to_string(most));
+      }
+    };
+    auto integer = [&](std::string_view what) {
+      if (!plainInt32(text)) {
+        report(line, std::string(what) + " " + quoted(text) +
+                         " is not a 32-bit integer in plain decimal");
+      }
+    };
+    switch (f) {
+      case field::customer:
+        width("customer name", 29);
+        break;
+      case field::movie:
+        width("movie name", 29);
+        break;
+      case field::date:
+        width("show date", 15);
+        break;
+      case field::time: {
+        std::optional<std::int32_t> time = plainInt32(text);
+        if (!time || *time < 1000 || *time > 2300) {
+          report(line, "show time " + quoted(text) + " is not 1000 to 2300 in plain decimal");
+        }
+        break;
+      }
+      case field::guests:
+        integer("number of guests");
+        break;
+      case field::house:
+        integer("house number");
+        break;
+      case field::type:
+        width("ticket type", 31);
+        for (char c : text) {
+          if (isWhiteSpace(static_cast<unsigned char>(c))) {
+            report(line, "ticket type " + quoted(text) + " holds white space");
+            break;
+          }
+        }
+        break;
+      case field::fee:
+        integer("total fee");
+        break;
+      case field::booking:
+        break;
+    }
+  }
+
+  // What no line may hold, whatever its field.
+  void bytes(std::string_view text, std::uint64_t line) {
+    std::string_view body = text.ends_with('\n') ? text.substr(0, text.size() - 1) : text;
+    if (body.ends_with('\r')) report(line, "line ends in CR");
+    bool plain = true;
+    for (char c : body) plain = plain && static_cast<unsigned char>(c) - 1U < 0x7EU;
+    if (plain) return;
+    if (body.find('\0') != std::string_view::npos) report(line, "NUL byte");
+    if (!isUtf8(body)) report(line, "bytes that are not valid UTF-8");
+  }
+
+  const adminRun& run_;
+  bool duplicates_;
+  std::vector<std::uint64_t> firstUse_;  // by booking number: the line it first stands on
+  expect separator_ = expect::none;
+  std::uint64_t lastLine_ = 0;
+  std::size_t errors_ = 0;
+};
+
+}  // namespace
+
+int checkFile(const adminRun& run, bool duplicates) {
+  uniqueFd fd = run.openForReading();
+  if (!fd.isOpen()) return 2;
+  Checker checker(run, duplicates);
+  RecordStream stream(fd.get());
+  stream.onGap([&](std::string_view piece, std::uint64_t line) { checker.gap(piece, line); });
+  while (const rawRecord* r = stream.next()) checker.record(*r);
+  if (stream.failed()) return run.fileError(EIO);
+  checker.end();
+  return run.finish(checker.found() ? 1 : 0);
+}

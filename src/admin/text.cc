@@ -1,0 +1,243 @@
+#include "admin/text.h"
+
+#include <array>
+#include <limits>
+
+namespace utf8detail {
+
+std::size_t decode(const unsigned char* p, std::size_t left, std::int32_t& codePoint) {
+  const unsigned char lead = p[0];
+  if (lead < 0x80) {
+    codePoint = lead;
+    return 1;
+  }
+  std::size_t length = 0;
+  unsigned char low = 0x80;  // the range of the second byte
+  unsigned char high = 0xBF;
+  std::int32_t value = 0;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+    value = lead & 0x1F;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    value = lead & 0x0F;
+    if (lead == 0xE0) low = 0xA0;   // no overlong forms
+    if (lead == 0xED) high = 0x9F;  // no surrogates
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    value = lead & 0x07;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;  // nothing past U+10FFFF
+  } else {
+    codePoint = -1;
+    return 1;
+  }
+  for (std::size_t i = 1; i < length; ++i) {
+    unsigned char lo = i == 1 ? low : 0x80;
+    unsigned char hi = i == 1 ? high : 0xBF;
+    if (i >= left || p[i] < lo || p[i] > hi) {
+      codePoint = -1;
+      return i;
+    }
+    value = value << 6 | (p[i] & 0x3F);
+  }
+  codePoint = value;
+  return length;
+}
+
+}  // namespace utf8detail
+
+std::optional<std::int32_t> plainInt32(std::string_view text) {
+  std::string_view digits = text;
+  bool negative = !digits.empty() && digits[0] == '-';
+  if (negative) digits.remove_prefix(1);
+  if (digits.empty() || digits.size() > 10 || (digits[0] == '0' && digits.size() > 1) ||
+      (negative && digits == "0")) {
+    return std::nullopt;
+  }
+  std::int64_t value = 0;
+  for (char c : digits) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + (c - '0');
+  }
+  if (negative) value = -value;
+  if (value < std::numeric_limits<std::int32_t>::min() ||
+      value > std::numeric_limits<std::int32_t>::max()) {
+    return std::nullopt;
+  }
+  return static_cast<std::int32_t>(value);
+}
+
+std::optional<std::int32_t> typedInt32(std::string_view text) {
+  bool negative = false;
+  if (!text.empty() && (text[0] == '+' || text[0] == '-')) {
+    negative = text[0] == '-';
+    text.remove_prefix(1);
+  }
+  if (text.empty()) return std::nullopt;
+  std::int64_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + (c - '0');
+    if (value > std::int64_t{1} << 31) return std::nullopt;
+  }
+  if (negative) value = -value;
+  if (value > std::numeric_limits<std::int32_t>::max()) return std::nullopt;
+  return static_cast<std::int32_t>(value);
+}
+
+bool isUtf8(std::string_view text) {
+  for (unsigned char c : text) {
+    if (c >= 0x80) {
+      bool ok = true;
+      forEachCharacter(text, [&](std::int32_t codePoint, std::size_t) { ok = ok && codePoint >= 0; });
+      return ok;
+    }
+  }
+  return true;
+}
+
+void writeJsonString(Output& out, std::string_view text) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  out << '"';
+  std::size_t at = 0;
+  forEachCharacter(text, [&](std::int32_t codePoint, std::size_t length) {
+    switch (codePoint) {
+      case -1:
+        out << "\xEF\xBF\xBD";
+        break;
+      case '"':
+        out << "\\\"";
+        break;
+      case '\\':
+        out << "\\\\";
+        break;
+      case '\b':
+        out << "\\b";
+        break;
+      case '\f':
+        out << "\\f";
+        break;
+      case '\n':
+        out << "\\n";
+        break;
+      case '\r':
+        out << "\\r";
+        break;
+      case '\t':
+        out << "\\t";
+        break;
+      default:
+        if (codePoint < 0x20) {
+          out << "\\u00" << kHex[codePoint >> 4] << kHex[codePoint & 15];
+        } else {
+          out << text.substr(at, length);
+        }
+    }
+    at += length;
+  });
+  out << '"';
+}
+
+void writeJsonValue(Output& out, std::string_view text) {
+  if (plainInt32(text)) {
+    out << text;
+  } else {
+    writeJsonString(out, text);
+  }
+}
+
+void writeCsvField(Output& out, std::string_view text) {
+  if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
+    out << text;
+    return;
+  }
+  out << '"';
+  for (std::size_t from = 0;;) {
+    std::size_t quote = text.find('"', from);
+    out << text.substr(from, quote == std::string_view::npos ? quote : quote + 1 - from);
+    if (quote == std::string_view::npos) break;
+    out << '"';
+    from = quote + 1;
+  }
+  out << '"';
+}
+
+namespace {
+
+struct range {
+  std::int32_t first;
+  std::int32_t last;
+};
+
+// Characters that take no column of their own: combining marks and the
+// zero-width format characters most often met.
+constexpr std::array<range, 14> kZeroWidth = {{{0x0300, 0x036F},
+                                                {0x0483, 0x0489},
+                                                {0x0591, 0x05BD},
+                                                {0x0610, 0x061A},
+                                                {0x064B, 0x065F},
+                                                {0x0E31, 0x0E3A},
+                                                {0x1AB0, 0x1AFF},
+                                                {0x1DC0, 0x1DFF},
+                                                {0x200B, 0x200F},
+                                                {0x202A, 0x202E},
+                                                {0x2060, 0x2064},
+                                                {0x20D0, 0x20FF},
+                                                {0xFE00, 0xFE0F},
+                                                {0xFE20, 0xFE2F}}};
+
+// Characters that take two columns: East Asian wide and fullwidth forms,
+// and emoji.
+constexpr std::array<range, 13> kWide = {{{0x1100, 0x115F},
+                                          {0x2329, 0x232A},
+                                          {0x2E80, 0x303E},
+                                          {0x3040, 0xA4CF},
+                                          {0xAC00, 0xD7A3},
+                                          {0xF900, 0xFAFF},
+                                          {0xFE10, 0xFE19},
+                                          {0xFE30, 0xFE6F},
+                                          {0xFF00, 0xFF60},
+                                          {0xFFE0, 0xFFE6},
+                                          {0x1F300, 0x1F64F},
+                                          {0x1F900, 0x1F9FF},
+                                          {0x20000, 0x3FFFD}}};
+
+template <std::size_t N>
+bool within(const std::array<range, N>& ranges, std::int32_t codePoint) {
+  for (const range& r : ranges) {
+    if (codePoint >= r.first && codePoint <= r.last) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::string printable(std::string_view text) {
+  std::string shown;
+  std::size_t at = 0;
+  forEachCharacter(text, [&](std::int32_t codePoint, std::size_t length) {
+    if (codePoint < 0) {
+      shown += "\xEF\xBF\xBD";
+    } else if (codePoint < 0x20 || codePoint == 0x7F) {
+      shown += '^';
+      shown += static_cast<char>(codePoint ^ 0x40);
+    } else {
+      shown += text.substr(at, length);
+    }
+    at += length;
+  });
+  return shown;
+}
+
+std::size_t displayWidth(std::string_view text) {
+  std::size_t width = 0;
+  forEachCharacter(text, [&](std::int32_t codePoint, std::size_t) {
+    if (codePoint < 0) {
+      ++width;
+    } else if (!within(kZeroWidth, codePoint)) {
+      width += within(kWide, codePoint) ? 2 : 1;
+    }
+  });
+  return width;
+}
