@@ -203,9 +203,11 @@ std::optional<fieldChange> parseChange(const adminRun& run, std::string_view cha
   std::size_t equals = change.find('=');
   std::optional<field> f = fieldNamed(change.substr(0, equals));
   if (equals == std::string_view::npos || !f) {
-    run.say("'" + std::string(change) +
-            "' is not FIELD=VALUE with FIELD one of booking, customer, movie, date, time, "
-            "guests, house, type, fee");
+    std::string message(1, '\'');
+    message.append(change).append(
+        "' is not FIELD=VALUE with FIELD one of booking, customer, movie, date, time, guests, "
+        "house, type, fee");
+    run.say(message);
     return std::nullopt;
   }
   std::string_view value = change.substr(equals + 1);

@@ -42,9 +42,10 @@ int main(int argc, char** argv) {
   // up cleanly, instead of the process dying half-way.
   std::signal(SIGXFSZ, SIG_IGN);
 
-  CLI::App app{"velvarin-admin: cancel and correct bookings in velvarin's ticket file, check it, "
-               "export it and report the takings.",
-               "velvarin-admin"};
+  CLI::App app{
+      "velvarin-admin: cancel and correct bookings in velvarin's ticket file, check it, "
+      "export it and report the takings.",
+      "velvarin-admin"};
   app.set_version_flag("--version", "velvarin-admin " VELVARIN_VERSION);
   app.require_subcommand(1);
   app.fallthrough();
@@ -140,8 +141,8 @@ int main(int argc, char** argv) {
   reportOptions options;
   options.by = *fieldNamed(by);
   options.how = kFormats.at(reportFormat);
-  for (auto [text, day, name] : {std::tuple{&from, &options.from, "--from"},
-                                 std::tuple{&to, &options.to, "--to"}}) {
+  for (auto [text, day, name] :
+       {std::tuple{&from, &options.from, "--from"}, std::tuple{&to, &options.to, "--to"}}) {
     if (text->empty()) continue;
     *day = dayNumber(*text);
     if (!*day) {

@@ -4,19 +4,35 @@
 
 #include <cerrno>
 
-bool Output::flush() {
-  const char* p = buf_.data();
-  std::size_t left = error_ == 0 ? buf_.size() : 0;
-  while (left > 0) {
-    ssize_t n = write(fd_, p, left);
+namespace {
+
+// Writes all of `data`; the errno of a failure, or 0.
+int writeAll(int fd, const char* data, std::size_t size) {
+  while (size > 0) {
+    ssize_t n = write(fd, data, size);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      error_ = n < 0 ? errno : EIO;
-      break;
-    }
-    p += n;
-    left -= static_cast<std::size_t>(n);
+    if (n <= 0) return n < 0 ? errno : EIO;
+    data += n;
+    size -= static_cast<std::size_t>(n);
   }
-  buf_.clear();
+  return 0;
+}
+
+}  // namespace
+
+bool Output::flush() {
+  if (error_ == 0) error_ = writeAll(fd_, buf_.get(), size_);
+  size_ = 0;
   return error_ == 0;
+}
+
+Output& Output::writeLarge(std::string_view text) {
+  flush();
+  if (text.size() >= kBlock) {
+    if (error_ == 0) error_ = writeAll(fd_, text.data(), text.size());
+  } else {
+    std::memcpy(buf_.get(), text.data(), text.size());
+    size_ = text.size();
+  }
+  return *this;
 }

@@ -4,26 +4,37 @@
 #define VELVARIN_ADMIN_OUTPUT_H_
 
 #include <cstddef>
-#include <string>
+#include <cstring>
+#include <memory>
 #include <string_view>
 
 class Output {
  public:
-  explicit Output(int fd) : fd_(fd) { buf_.reserve(kBlock); }
+  explicit Output(int fd) : fd_(fd), buf_(new char[kBlock]) {}
   Output(const Output&) = delete;
   Output& operator=(const Output&) = delete;
   ~Output() { flush(); }
 
   Output& operator<<(std::string_view text) {
-    if (buf_.size() + text.size() > kBlock) flush();
-    buf_.append(text);
+    if (text.size() > kBlock - size_) return writeLarge(text);
+    std::memcpy(buf_.get() + size_, text.data(), text.size());
+    size_ += text.size();
     return *this;
   }
   Output& operator<<(char c) {
-    if (buf_.size() >= kBlock) flush();
-    buf_.push_back(c);
+    if (size_ == kBlock) flush();
+    buf_[size_++] = c;
     return *this;
   }
+  // Room for `size` bytes (at most a block) at the end of the buffer, to be
+  // filled by the caller at once.
+  char* claim(std::size_t size) {
+    if (size > kBlock - size_) flush();
+    char* at = buf_.get() + size_;
+    size_ += size;
+    return at;
+  }
+  static constexpr std::size_t kBlock = std::size_t{1} << 16;
   // Writes out what is buffered; false once any write has failed.
   bool flush();
   // The errno of the first failed write, or 0.
@@ -31,10 +42,12 @@ class Output {
   [[nodiscard]] int fd() const { return fd_; }
 
  private:
-  static constexpr std::size_t kBlock = std::size_t{1} << 16;
+  Output& writeLarge(std::string_view text);
+
   int fd_;
   int error_ = 0;
-  std::string buf_;
+  std::unique_ptr<char[]> buf_;
+  std::size_t size_ = 0;
 };
 
 #endif  // VELVARIN_ADMIN_OUTPUT_H_

@@ -12,8 +12,25 @@
 #include "admin/output.h"
 
 // The value of `text` if it is the plain decimal form of a 32-bit integer:
-// an optional minus sign, no plus sign, no leading zero, no "-0".
-std::optional<std::int32_t> plainInt32(std::string_view text);
+// an optional minus sign, no plus sign, no leading zero, no "-0". Inline,
+// as reports and checks ask it several times a booking.
+inline std::optional<std::int32_t> plainInt32(std::string_view text) {
+  const char* p = text.data();
+  std::size_t n = text.size();
+  const bool negative = n > 0 && *p == '-';
+  p += negative ? 1 : 0;
+  n -= negative ? 1 : 0;
+  if (n == 0 || n > 10 || (*p == '0' && (n > 1 || negative))) return std::nullopt;
+  std::uint64_t value = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    auto digit = static_cast<unsigned>(static_cast<unsigned char>(p[i]) - '0');
+    if (digit > 9) return std::nullopt;
+    value = value * 10 + digit;
+  }
+  if (value > std::uint64_t{INT32_MAX} + (negative ? 1 : 0)) return std::nullopt;
+  return static_cast<std::int32_t>(negative ? -static_cast<std::int64_t>(value)
+                                            : static_cast<std::int64_t>(value));
+}
 
 // The value of a number as a person types it: optional sign, decimal
 // digits, leading zeros allowed, within 32 bits, nothing else.
@@ -33,6 +50,13 @@ void forEachCharacter(std::string_view text, Each each);
 void writeJsonString(Output& out, std::string_view text);
 // Writes `text` as a JSON number if plainInt32 takes it, else as a string.
 void writeJsonValue(Output& out, std::string_view text);
+// Whether the lines of `text` can stand in CSV as they are: no comma,
+// quote or CR (a line break between fields is not checked).
+bool csvPlainLines(std::string_view text);
+// Whether the lines of `text` hold only printable ASCII: nothing for a check
+// of bytes to look at more closely.
+bool plainAsciiLines(std::string_view text);
+
 // Writes `text` as one CSV field, quoted only when it must be.
 void writeCsvField(Output& out, std::string_view text);
 

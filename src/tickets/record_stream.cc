@@ -1,5 +1,5 @@
-// The record stream keeps one block of the file and the offsets of its line
-// breaks, found 64 bytes at a time; a record is then nine offsets away.
+// The record stream keeps one block of the file and finds each record's nine
+// line breaks 64 bytes at a time: a record mostly lies within one block.
 #include "tickets/record_stream.h"
 
 #include <unistd.h>
@@ -13,61 +13,67 @@
 
 namespace {
 
-// Each indexer appends the offsets of the line breaks in [from, to) of
-// `bytes` to `out`, and returns the new end of `out`.
-using indexer = std::size_t* (*)(const char* bytes, std::size_t from, std::size_t to,
-                                 std::size_t* out);
+// Each finder stores the offsets of the first `want` line breaks in
+// [from, size) of `bytes` in `out`, and returns how many it found.
+using finder = unsigned (*)(const char* bytes, std::size_t from, std::size_t size, unsigned want,
+                            std::size_t* out);
 
-std::size_t* indexPortable(const char* bytes, std::size_t from, std::size_t to, std::size_t* out) {
+unsigned findPortable(const char* bytes, std::size_t from, std::size_t size, unsigned want,
+                      std::size_t* out) {
+  unsigned found = 0;
   const char* p = bytes + from;
-  const char* end = bytes + to;
-  while (const void* lineBreak = std::memchr(p, '\n', static_cast<std::size_t>(end - p))) {
-    p = static_cast<const char*>(lineBreak);
-    *out++ = static_cast<std::size_t>(p - bytes);
-    ++p;
+  const char* end = bytes + size;
+  while (found < want) {
+    const auto* lineBreak =
+        static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+    if (lineBreak == nullptr) break;
+    out[found++] = static_cast<std::size_t>(lineBreak - bytes);
+    p = lineBreak + 1;
   }
-  return out;
+  return found;
 }
 
 #if defined(__x86_64__)
+// A record's line breaks mostly lie within one or two blocks of 64 bytes.
 template <typename Mask>
-inline std::size_t* indexBlocks(const char* bytes, std::size_t from, std::size_t to,
-                                std::size_t* out, Mask mask64) {
-  for (; to - from >= 64; from += 64) {
+inline unsigned findBlocks(const char* bytes, std::size_t from, std::size_t size, unsigned want,
+                           std::size_t* out, Mask mask64) {
+  unsigned found = 0;
+  for (; size - from >= 64; from += 64) {
     for (std::uint64_t mask = mask64(bytes + from); mask != 0; mask &= mask - 1) {
-      *out++ = from + static_cast<std::size_t>(__builtin_ctzll(mask));
+      out[found++] = from + static_cast<std::size_t>(__builtin_ctzll(mask));
+      if (found == want) return found;
     }
   }
-  return indexPortable(bytes, from, to, out);
+  return found + findPortable(bytes, from, size, want - found, out + found);
 }
 
-std::size_t* indexSse2(const char* bytes, std::size_t from, std::size_t to, std::size_t* out) {
-  return indexBlocks(bytes, from, to, out, lineBreaksSse2);
+unsigned findSse2(const char* bytes, std::size_t from, std::size_t size, unsigned want,
+                  std::size_t* out) {
+  return findBlocks(bytes, from, size, want, out, lineBreaksSse2);
 }
 
-__attribute__((target("avx2,bmi"))) std::size_t* indexAvx2(const char* bytes, std::size_t from,
-                                                           std::size_t to, std::size_t* out) {
-  return indexBlocks(
-      bytes, from, to, out,
+__attribute__((target("avx2,bmi"))) unsigned findAvx2(const char* bytes, std::size_t from,
+                                                      std::size_t size, unsigned want,
+                                                      std::size_t* out) {
+  return findBlocks(
+      bytes, from, size, want, out,
       [](const char* at) __attribute__((target("avx2"))) { return lineBreaksAvx2(at); });
 }
 #endif
 
-indexer bestIndexer() {
+finder bestFinder() {
 #if defined(__x86_64__)
-  return haveAvx2() ? indexAvx2 : indexSse2;
+  return haveAvx2() ? findAvx2 : findSse2;
 #else
-  return indexPortable;
+  return findPortable;
 #endif
 }
 
 }  // namespace
 
 RecordStream::RecordStream(int fd, std::size_t blockSize)
-    : fd_(fd),
-      capacity_(std::max<std::size_t>(blockSize, 1)),
-      buf_(new char[capacity_]),
-      breaks_(new std::size_t[capacity_]) {}
+    : fd_(fd), capacity_(std::max<std::size_t>(blockSize, 1)), buf_(new char[capacity_]) {}
 
 RecordStream::~RecordStream() = default;
 
@@ -76,32 +82,20 @@ bool RecordStream::refill() {
   if (pos_ > 0) {
     // What is read already goes; the record in progress moves to the front.
     std::memmove(buf_.get(), buf_.get() + pos_, size_ - pos_);
-    std::size_t kept = breakCount_ - nextBreak_;
-    for (std::size_t i = 0; i < kept; ++i) breaks_[i] = breaks_[nextBreak_ + i] - pos_;
-    breakCount_ = kept;
-    nextBreak_ = 0;
     base_ += pos_;
     size_ -= pos_;
     pos_ = 0;
   }
   if (size_ == capacity_) {
     // One record fills the whole buffer: only then does it grow.
-    std::size_t grown = capacity_ * 2;
-    std::unique_ptr<char[]> buf(new char[grown]);
-    std::unique_ptr<std::size_t[]> breaks(new std::size_t[grown]);
-    std::memcpy(buf.get(), buf_.get(), size_);
-    std::copy(breaks_.get(), breaks_.get() + breakCount_, breaks.get());
-    buf_ = std::move(buf);
-    breaks_ = std::move(breaks);
-    capacity_ = grown;
+    std::unique_ptr<char[]> grown(new char[capacity_ * 2]);
+    std::memcpy(grown.get(), buf_.get(), size_);
+    buf_ = std::move(grown);
+    capacity_ *= 2;
   }
   for (;;) {
     ssize_t n = read(fd_, buf_.get() + size_, capacity_ - size_);
     if (n > 0) {
-      static const indexer index = bestIndexer();
-      std::size_t* end = index(buf_.get(), size_, size_ + static_cast<std::size_t>(n),
-                               breaks_.get() + breakCount_);
-      breakCount_ = static_cast<std::size_t>(end - breaks_.get());
       size_ += static_cast<std::size_t>(n);
       return true;
     }
@@ -127,7 +121,6 @@ const rawRecord* RecordStream::next() {
         gap(pos_, p + 1);
         pos_ = p + 1;
         ++line_;
-        ++nextBreak_;
       }
       ++p;
     }
@@ -143,15 +136,14 @@ const rawRecord* RecordStream::next() {
     }
     // The record needs its nine line breaks and the byte after it, unless
     // the file ends first.
-    std::size_t have = breakCount_ - nextBreak_;
-    bool whole = have >= 9 && breaks_[nextBreak_ + 8] + 1 < size_;
-    if (!whole && !eof_) {
+    static const finder find = bestFinder();
+    std::size_t lineBreaks[9];
+    const unsigned take = find(bytes, p, size_, 9, lineBreaks);
+    if ((take < 9 || lineBreaks[8] + 1 == size_) && !eof_) {
       refill();
       continue;
     }
 
-    const std::size_t* lineBreaks = breaks_.get() + nextBreak_;
-    const auto take = static_cast<unsigned>(std::min<std::size_t>(have, 9));
     rawRecord& r = record_;
     r.line = line_;
     r.start = base_ + pos_;
@@ -162,29 +154,40 @@ const rawRecord* RecordStream::next() {
     r.fields[0] = std::string_view(bytes + p, word - p);
     r.rest = std::string_view(bytes + word, lineEnd - word);
     // Line k + 1 of the record runs from after the k-th line break.
-    std::size_t from = lineEnd + 1;
-    for (unsigned k = 1; k < kFields; ++k) {
-      if (k < take) {
-        r.fields[k] = std::string_view(bytes + from, lineBreaks[k] - from);
-        from = lineBreaks[k] + 1;
-      } else if (k == take && from < size_) {
-        r.fields[k] = std::string_view(bytes + from, size_ - from);
-        from = size_;
-      } else {
-        r.fields[k] = {};
+    if (take == 9) {
+      for (unsigned k = 1; k < kFields; ++k) {
+        r.fields[k] =
+            std::string_view(bytes + lineBreaks[k - 1] + 1, lineBreaks[k] - lineBreaks[k - 1] - 1);
       }
+      r.lines = 9;
+      r.ended = true;
+      r.end = base_ + lineBreaks[8] + 1;
+      r.next =
+          lineBreaks[8] + 1 < size_ ? static_cast<unsigned char>(bytes[lineBreaks[8] + 1]) : -1;
+      pos_ = lineBreaks[8] + 1;
+    } else {
+      // Cut short by the end of the file: the lines it ends with, and one
+      // more if bytes follow the last line break.
+      std::size_t from = lineEnd + 1;
+      for (unsigned k = 1; k < kFields; ++k) {
+        if (k < take) {
+          r.fields[k] = std::string_view(bytes + from, lineBreaks[k] - from);
+          from = lineBreaks[k] + 1;
+        } else if (k == take && from < size_) {
+          r.fields[k] = std::string_view(bytes + from, size_ - from);
+          from = size_;
+        } else {
+          r.fields[k] = {};
+        }
+      }
+      bool tail = take > 0 && lineBreaks[take - 1] + 1 < size_;
+      r.lines = take == 0 ? 1 : take + (tail ? 1 : 0);
+      r.ended = take > 0 && !tail;
+      r.end = base_ + size_;
+      r.next = -1;
+      pos_ = size_;
     }
-    std::size_t end = take == 9 ? lineBreaks[8] + 1 : size_;
-    // Cut short by the end of the file: the lines it ends with, and one
-    // more if bytes follow the last line break.
-    bool tail = take < 9 && take > 0 && lineBreaks[take - 1] + 1 < size_;
-    r.lines = take == 9 ? 9 : take == 0 ? 1 : take + (tail ? 1 : 0);
-    r.ended = take == 9 || (take > 0 && !tail);
-    r.end = base_ + end;
-    r.next = end < size_ ? static_cast<unsigned char>(bytes[end]) : -1;
-    nextBreak_ += take;
     line_ += take;
-    pos_ = end;
     return &r;
   }
 }

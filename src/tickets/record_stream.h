@@ -67,11 +67,8 @@ class RecordStream {
   int fd_;
   std::size_t capacity_;
   std::unique_ptr<char[]> buf_;
-  std::unique_ptr<std::size_t[]> breaks_;  // offsets of the line breaks in buf_
   std::size_t size_ = 0;                   // bytes in buf_
   std::size_t pos_ = 0;                    // where reading goes on in buf_
-  std::size_t breakCount_ = 0;
-  std::size_t nextBreak_ = 0;  // the first line break at or after pos_
   std::uint64_t base_ = 0;     // the file offset of buf_[0]
   std::uint64_t line_ = 1;     // the line number at pos_
   bool eof_ = false;
