@@ -10,6 +10,7 @@ declare -A allowed=(
   [booking]="console tickets text"
   [catalogue]="console text"
   [main]="booking catalogue console tickets text"
+  [admin]="tickets text"
 )
 status=0
 for dir in "${!allowed[@]}"; do

@@ -9,11 +9,14 @@
 #include <chrono>
 #include <cstdio>
 
-ProgramRun runVelvarin(const std::string& dir, const std::string& input,
-                       const std::vector<std::string>& args, int timeoutSeconds) {
+namespace {
+
+ProgramRun runProgram(const char* binary, const std::string& dir, const std::string& input,
+                      const std::vector<std::string>& args, int timeoutSeconds) {
   ProgramRun run;
   FILE* in = std::tmpfile();
-  if (in == nullptr) return run;
+  FILE* errors = std::tmpfile();
+  if (in == nullptr || errors == nullptr) return run;
   std::fwrite(input.data(), 1, input.size(), in);
   std::fflush(in);
   int inFd = fileno(in);
@@ -25,13 +28,14 @@ ProgramRun runVelvarin(const std::string& dir, const std::string& input,
   if (child == 0) {
     dup2(inFd, STDIN_FILENO);
     dup2(out[1], STDOUT_FILENO);
+    dup2(fileno(errors), STDERR_FILENO);
     close(out[0]);
     close(out[1]);
     if (chdir(dir.c_str()) != 0) _exit(127);
-    std::vector<char*> argv{const_cast<char*>(VELVARIN_BINARY)};
+    std::vector<char*> argv{const_cast<char*>(binary)};
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
-    execv(VELVARIN_BINARY, argv.data());
+    execv(binary, argv.data());
     _exit(127);
   }
   close(out[1]);
@@ -55,5 +59,22 @@ ProgramRun runVelvarin(const std::string& dir, const std::string& input,
   int status = 0;
   waitpid(child, &status, 0);
   if (WIFEXITED(status)) run.status = WEXITSTATUS(status);
+  std::rewind(errors);
+  for (int c = std::fgetc(errors); c != EOF; c = std::fgetc(errors)) {
+    run.errors.push_back(static_cast<char>(c));
+  }
+  std::fclose(errors);
   return run;
+}
+
+}  // namespace
+
+ProgramRun runVelvarin(const std::string& dir, const std::string& input,
+                       const std::vector<std::string>& args, int timeoutSeconds) {
+  return runProgram(VELVARIN_BINARY, dir, input, args, timeoutSeconds);
+}
+
+ProgramRun runAdmin(const std::string& dir, const std::vector<std::string>& args,
+                    int timeoutSeconds) {
+  return runProgram(ADMIN_BINARY, dir, "", args, timeoutSeconds);
 }

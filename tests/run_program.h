@@ -7,6 +7,7 @@
 
 struct ProgramRun {
   std::string output;  // everything written to standard output
+  std::string errors;  // everything written to standard error
   int status = -1;     // exit status, or -1 when it did not exit normally
   bool timedOut = false;
 };
@@ -16,5 +17,9 @@ struct ProgramRun {
 // `timeoutSeconds`.
 ProgramRun runVelvarin(const std::string& dir, const std::string& input,
                        const std::vector<std::string>& args = {}, int timeoutSeconds = 60);
+
+// Runs velvarin-admin with `args` in `dir`, with empty standard input.
+ProgramRun runAdmin(const std::string& dir, const std::vector<std::string>& args,
+                    int timeoutSeconds = 60);
 
 #endif  // VELVARIN_TESTS_RUN_PROGRAM_H_
