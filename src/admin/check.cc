@@ -93,12 +93,12 @@ class Checker {
   // common case, told at little cost.
   static bool fine(const rawRecord& r) {
     auto within = [](std::string_view text, std::int32_t low, std::int32_t high) {
-      std::optional<std::int32_t> n = plainInt32(text);
+      std::optional<std::int32_t> n = writtenInt32(text);
       return n && *n >= low && *n <= high;
     };
     if (!within(r[field::booking], 1, 9999) || !r.lead.empty() || !r.rest.empty() ||
-        !within(r[field::time], 1000, 2300) || !plainInt32(r[field::guests]) ||
-        !plainInt32(r[field::house]) || !plainInt32(r[field::fee]) ||
+        !within(r[field::time], 1000, 2300) || !writtenInt32(r[field::guests]) ||
+        !writtenInt32(r[field::house]) || !writtenInt32(r[field::fee]) ||
         r[field::customer].size() > 29 || r[field::movie].size() > 29 ||
         r[field::date].size() > 15 || r[field::type].size() > 31) {
       return false;
@@ -111,7 +111,7 @@ class Checker {
 
   void bookingLine(const rawRecord& r, bool plain, bool valuesFine) {
     std::string_view word = r.fields[0];
-    std::optional<std::int32_t> number = plainInt32(word);
+    std::optional<std::int32_t> number = writtenInt32(word);
     if (!valuesFine && (!number || *number < 1 || *number > 9999)) {
       report(r.line, "booking number " + quoted(word) + " is not 1 to 9999 in plain decimal");
     }
@@ -147,7 +147,7 @@ class Checker {
       }
     };
     auto integer = [&](std::string_view what) {
-      if (!plainInt32(text)) {
+      if (!writtenInt32(text)) {
         report(line, std::string(what) + " " + quoted(text) +
                          " is not a 32-bit integer in plain decimal");
       }
@@ -163,7 +163,7 @@ class Checker {
         width("show date", 15);
         break;
       case field::time: {
-        std::optional<std::int32_t> time = plainInt32(text);
+        std::optional<std::int32_t> time = writtenInt32(text);
         if (!time || *time < 1000 || *time > 2300) {
           report(line, "show time " + quoted(text) + " is not 1000 to 2300 in plain decimal");
         }

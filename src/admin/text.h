@@ -12,15 +12,15 @@
 #include "admin/output.h"
 
 // The value of `text` if it is the plain decimal form of a 32-bit integer:
-// an optional minus sign, no plus sign, no leading zero, no "-0". Inline,
-// as reports and checks ask it several times a booking.
+// an optional minus sign, no plus sign, no leading zero ("-0" passes).
+// Inline, as reports and checks ask it several times a booking.
 inline std::optional<std::int32_t> plainInt32(std::string_view text) {
   const char* p = text.data();
   std::size_t n = text.size();
   const bool negative = n > 0 && *p == '-';
   p += negative ? 1 : 0;
   n -= negative ? 1 : 0;
-  if (n == 0 || n > 10 || (*p == '0' && (n > 1 || negative))) return std::nullopt;
+  if (n == 0 || n > 10 || (*p == '0' && n > 1)) return std::nullopt;
   std::uint64_t value = 0;
   for (std::size_t i = 0; i < n; ++i) {
     auto digit = static_cast<unsigned>(static_cast<unsigned char>(p[i]) - '0');
@@ -30,6 +30,12 @@ inline std::optional<std::int32_t> plainInt32(std::string_view text) {
   if (value > std::uint64_t{INT32_MAX} + (negative ? 1 : 0)) return std::nullopt;
   return static_cast<std::int32_t>(negative ? -static_cast<std::int64_t>(value)
                                             : static_cast<std::int64_t>(value));
+}
+
+// The value of `text` if velvarin itself writes the number so: as
+// plainInt32, but never "-0".
+inline std::optional<std::int32_t> writtenInt32(std::string_view text) {
+  return text == "-0" ? std::nullopt : plainInt32(text);
 }
 
 // The value of a number as a person types it: optional sign, decimal
