@@ -88,6 +88,10 @@ std::vector<std::string_view> cells(const std::string& line, const bookingFields
 // The common case at full speed: a whole record, as read, with nothing to
 // quote, is its lines joined by commas. False if the record is not such.
 bool writeCsvRow(Output& out, const bookingFields& fields) {
+  // A line missing from a record cut short has no place in the buffer.
+  for (std::string_view f : fields) {
+    if (f.data() == nullptr) return false;
+  }
   const char* first = fields[1].data();
   for (std::size_t i = 2; i < kFields; ++i) {
     if (fields[i].data() != fields[i - 1].data() + fields[i - 1].size() + 1) return false;

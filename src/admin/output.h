@@ -16,6 +16,7 @@ class Output {
   ~Output() { flush(); }
 
   Output& operator<<(std::string_view text) {
+    if (text.empty()) return *this;  // its data may be null, which memcpy may not take
     if (text.size() > kBlock - size_) return writeLarge(text);
     std::memcpy(buf_.get() + size_, text.data(), text.size());
     size_ += text.size();

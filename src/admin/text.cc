@@ -92,7 +92,7 @@ struct byteClass {
   constexpr byteClass() {
     for (int c = 0; c < 0x20; ++c) json[c] = true;
     for (int c = 0x80; c < 0x100; ++c) json[c] = true;
-    json['"'] = json['\\'] = true;
+    json[static_cast<unsigned char>('"')] = json[static_cast<unsigned char>('\\')] = true;
   }
 };
 constexpr byteClass kSpecial;

@@ -2,6 +2,7 @@
 // line breaks 64 bytes at a time: a record mostly lies within one block.
 #include "tickets/record_stream.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -72,8 +73,23 @@ finder bestFinder() {
 
 }  // namespace
 
+namespace {
+
+// A small file needs no large buffer; one that grows while it is read
+// makes the buffer grow with it.
+std::size_t bufferFor(int fd, std::size_t blockSize) {
+  struct stat st {};
+  std::size_t size = blockSize;
+  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+    size = std::min(size, std::max<std::size_t>(static_cast<std::size_t>(st.st_size), 4096));
+  }
+  return std::max<std::size_t>(size, 1);
+}
+
+}  // namespace
+
 RecordStream::RecordStream(int fd, std::size_t blockSize)
-    : fd_(fd), capacity_(std::max<std::size_t>(blockSize, 1)), buf_(new char[capacity_]) {}
+    : fd_(fd), capacity_(bufferFor(fd, blockSize)), buf_(new char[capacity_]) {}
 
 RecordStream::~RecordStream() = default;
 
