@@ -14,7 +14,9 @@ trap 'dpkg -r velvarin >/dev/null; rm -rf "$dir"' EXIT
 cd "$dir"
 
 [ "$(command -v velvarin)" = /usr/bin/velvarin ]
+[ "$(command -v velvarin-admin)" = /usr/bin/velvarin-admin ]
 [ -f /usr/share/man/man1/velvarin.1 ]
+[ -f /usr/share/man/man1/velvarin-admin.1 ]
 [ -f /usr/share/doc/velvarin/README.md ]
 
 velvarin >screen.txt <<'END'
@@ -38,11 +40,14 @@ printf '42\nAda Lovelace\nZootopia\n24-12-2026\n1930\n2\n3\nAdult\n150\n\n' | cm
 grep -q 'Record insert sucessful!' screen.txt
 grep -q 'Name: Ada Lovelace' screen.txt
 [ "$(tail -c 20 screen.txt)" = "See you next time :)" ]
+[ "$(velvarin-admin list --format csv)" = "$(printf 'booking,customer,movie,date,time,guests,house,type,fee\r\n42,Ada Lovelace,Zootopia,24-12-2026,1930,2,3,Adult,150\r')" ]
+velvarin-admin cancel 42 >/dev/null
+[ ! -s ticket.txt ]
 
 dpkg -r velvarin
 trap 'rm -rf "$dir"' EXIT
 hash -r
-if command -v velvarin >/dev/null; then
+if command -v velvarin >/dev/null || command -v velvarin-admin >/dev/null; then
   echo "deb_test: velvarin is still on the PATH after removal" >&2
   exit 1
 fi
