@@ -37,12 +37,12 @@ class Checker {
       report(r.line, "booking not followed by exactly one empty line");
     }
     const std::uint64_t last = r.line + r.lines - 1;
-    // Most records hold printable ASCII alone, and only their values need
-    // a look.
+    // Most records hold no byte to look at more closely, and only their
+    // values need a look.
     const char* from = r.lead.data();
     const char* to = r.fields[r.lines - 1].data() + r.fields[r.lines - 1].size();
-    const bool plain = r.lines == 9 &&
-                       plainAsciiLines(std::string_view(from, static_cast<std::size_t>(to - from)));
+    const bool plain =
+        r.lines == 9 && cleanText(std::string_view(from, static_cast<std::size_t>(to - from)));
     const bool valuesFine = r.lines == 9 && fine(r);
     for (unsigned i = 0; i < r.lines; ++i) {
       const std::uint64_t line = r.line + i;
@@ -196,7 +196,7 @@ class Checker {
   void bytes(std::string_view text, std::uint64_t line) {
     std::string_view body = text.ends_with('\n') ? text.substr(0, text.size() - 1) : text;
     if (body.ends_with('\r')) report(line, "line ends in CR");
-    if (plainAsciiLines(body)) return;
+    if (cleanText(body)) return;
     if (body.find('\0') != std::string_view::npos) report(line, "NUL byte");
     if (!isUtf8(body)) report(line, "bytes that are not valid UTF-8");
   }

@@ -179,25 +179,31 @@ bool csvPlainLines(std::string_view text) {
   return true;
 }
 
-bool plainAsciiLines(std::string_view text) {
-  const char* p = text.data();
-  const char* end = p + text.size();
+bool cleanText(std::string_view text) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const auto* end = p + text.size();
+  while (p < end) {
 #if defined(__x86_64__)
-  // Signed, the bytes from 0x80 up are below the space as well.
-  const __m128i space = _mm_set1_epi8(' ');
-  const __m128i del = _mm_set1_epi8(0x7F);
-  const __m128i lineBreak = _mm_set1_epi8('\n');
-  for (; end - p >= 16; p += 16) {
-    __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    __m128i odd = _mm_or_si128(_mm_cmplt_epi8(bytes, space), _mm_cmpeq_epi8(bytes, del));
-    if (_mm_movemask_epi8(_mm_andnot_si128(_mm_cmpeq_epi8(bytes, lineBreak), odd)) != 0) {
-      return false;
+    // Sixteen bytes at a time while they are ASCII with no NUL or CR.
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i cr = _mm_set1_epi8('\r');
+    while (end - p >= 16) {
+      __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+      __m128i stop = _mm_or_si128(_mm_cmpeq_epi8(bytes, zero), _mm_cmpeq_epi8(bytes, cr));
+      if (_mm_movemask_epi8(stop) != 0) return false;
+      if (_mm_movemask_epi8(bytes) != 0) break;  // a byte from 0x80 up
+      p += 16;
     }
-  }
+    if (p == end) break;
 #endif
-  for (; p < end; ++p) {
-    auto c = static_cast<unsigned char>(*p);
-    if ((c < 0x20 && c != '\n') || c >= 0x7F) return false;
+    if (*p == 0 || *p == '\r') return false;
+    if (*p < 0x80) {
+      ++p;
+      continue;
+    }
+    std::int32_t codePoint = 0;
+    p += utf8detail::decode(p, static_cast<std::size_t>(end - p), codePoint);
+    if (codePoint < 0) return false;
   }
   return true;
 }

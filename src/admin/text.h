@@ -59,9 +59,9 @@ void writeJsonValue(Output& out, std::string_view text);
 // Whether the lines of `text` can stand in CSV as they are: no comma,
 // quote or CR (a line break between fields is not checked).
 bool csvPlainLines(std::string_view text);
-// Whether the lines of `text` hold only printable ASCII: nothing for a check
-// of bytes to look at more closely.
-bool plainAsciiLines(std::string_view text);
+// Whether `text` holds no NUL and no CR and is well-formed UTF-8: nothing
+// for a check of bytes to look at more closely.
+bool cleanText(std::string_view text);
 
 // Writes `text` as one CSV field, quoted only when it must be.
 void writeCsvField(Output& out, std::string_view text);
