@@ -335,4 +335,31 @@ TEST_F(AdminFiles, LeftoverTemporaryFileIsClearedByTheNextRewrite) {
   EXPECT_FALSE(std::filesystem::exists(path("ticket.txt.velvarin-new")));
 }
 
+// A large file is checked in two halves at once; it must say just what a
+// check in one go says (as --duplicates does, warnings aside).
+TEST_F(AdminFiles, LargeFileIsCheckedAsInOneGo) {
+  std::string file;
+  for (int n = 1; n <= 320000; ++n) {
+    std::string record = kAda;
+    record.replace(0, 2, std::to_string(n % 9999 + 1));
+    if (n % 40000 == 7) record.replace(record.find("1930"), 4, "0930");
+    if (n % 50000 == 3) record.pop_back();
+    file += record;
+  }
+  ASSERT_GT(file.size(), std::size_t{16} << 20);
+  writeFile("ticket.txt", file);
+  ProgramRun halves = runAdmin(dir_.string(), {"check"}, 300);
+  ProgramRun whole = runAdmin(dir_.string(), {"check", "--duplicates"}, 300);
+  std::string problems;
+  for (std::size_t at = 0; at < whole.output.size();) {
+    std::size_t end = whole.output.find('\n', at) + 1;
+    std::string line = whole.output.substr(at, end - at);
+    if (line.find(": warning: ") == std::string::npos) problems += line;
+    at = end;
+  }
+  EXPECT_EQ(halves.status, 1);
+  EXPECT_NE(halves.output.find("0930"), std::string::npos);
+  EXPECT_EQ(halves.output, problems);
+}
+
 }  // namespace

@@ -563,3 +563,70 @@ TEST_F(TicketFileTest, RecordStreamReadsAsRecordByRecord) {
 }
 
 }  // namespace
+
+namespace {
+
+// Writes down every record and gap of its half, with line numbers.
+class Collector : public halfReader {
+ public:
+  bool record(const rawRecord& r) override {
+    seen.push_back({r.line, r.start, std::string(r.fields[0]) + "|" + std::string(r.fields[8])});
+    return true;
+  }
+  void gap(std::string_view piece, std::uint64_t line) override {
+    seen.push_back({line, 0, "gap " + std::string(piece)});
+  }
+  struct item {
+    std::uint64_t line;
+    std::uint64_t start;
+    std::string text;
+    bool operator==(const item&) const = default;
+  };
+  std::vector<item> seen;
+};
+
+// Two readers at once see exactly what one sees alone, whether the second
+// one's guess of a record start holds or not.
+TEST_F(TicketFileTest, ReadingInHalvesSeesWhatOneReaderSees) {
+  std::string many;
+  for (int i = 0; i < 300; ++i) many += std::string(kFirst) + kSecond;
+  // An empty name makes an empty line inside a record; placed just after
+  // the middle, it misleads the second reader, and the first must find out
+  // and read on alone.
+  const std::string emptyName = "5\n\nM\nD\n1000\n1\n1\nT\n1\n\n";
+  struct Case {
+    const char* name;
+    std::string bytes;
+    bool split;  // the second reader's work is kept
+  } cases[] = {
+      {"records", many, true},
+      {"empty line inside a record",
+       std::string(emptyName.size() - 2, '\n') + many + emptyName + many, false},
+      {"blank lines only", std::string(9000, '\n'), false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    writeFile("ticket.txt", c.bytes);
+    uniqueFd fd = openTicketFile(ticketPath());
+    Collector alone;
+    {
+      RecordStream stream(fd.get());
+      stream.onGap([&](std::string_view piece, std::uint64_t line) { alone.gap(piece, line); });
+      while (const rawRecord* r = stream.next()) alone.record(*r);
+    }
+    Collector first;
+    Collector second;
+    halvesRead read = readInHalves(fd.get(), first, second, 0);
+    EXPECT_FALSE(read.failed);
+    EXPECT_EQ(read.secondLine > 0, c.split);
+    if (read.secondLine > 0) {
+      for (Collector::item i : second.seen) {
+        i.line += read.secondLine - 1;
+        first.seen.push_back(i);
+      }
+    }
+    EXPECT_TRUE(first.seen == alone.seen);
+  }
+}
+
+}  // namespace

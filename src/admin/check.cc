@@ -11,15 +11,19 @@
 
 namespace {
 
-class Checker {
+// Checks records in file order and says what it finds: at once, or, for
+// the second half of a file read in two at once, kept until the first half
+// is told.
+class Checker : public halfReader {
  public:
-  Checker(const adminRun& run, bool duplicates) : run_(run), duplicates_(duplicates) {
+  Checker(const adminRun& run, bool duplicates, bool keep)
+      : run_(run), duplicates_(duplicates), keep_(keep) {
     if (duplicates_) firstUse_.assign(10000, 0);
   }
 
   // White space between records, a line (or the file's last bytes) at a
   // time.
-  void gap(std::string_view piece, std::uint64_t line) {
+  void gap(std::string_view piece, std::uint64_t line) override {
     bytes(piece, line);
     if (piece.back() != '\n') {
       report(line, "last line has no line break");
@@ -32,7 +36,7 @@ class Checker {
     separator_ = expect::none;
   }
 
-  void record(const rawRecord& r) {
+  bool record(const rawRecord& r) override {
     if (separator_ == expect::empty) {
       report(r.line, "booking not followed by exactly one empty line");
     }
@@ -57,6 +61,8 @@ class Checker {
     if (!r.ended) report(last, "last line has no line break");
     separator_ = r.lines == 9 && r.ended ? expect::empty : expect::none;
     lastLine_ = last;
+    // What is kept stays small; past that the first reader reads on.
+    return kept_.size() < (std::size_t{1} << 20);
   }
 
   // The end of the file.
@@ -67,6 +73,19 @@ class Checker {
   }
 
   [[nodiscard]] bool found() const { return errors_ > 0; }
+
+  // Says what `later`, which checked the second half from its line 1 on,
+  // kept; `line` is where that half began in the file.
+  void take(const Checker& later, std::uint64_t line) {
+    errors_ += later.errors_;
+    for (std::size_t at = 0; at < later.kept_.size();) {
+      std::size_t colon = later.kept_.find(':', at);
+      std::size_t end = later.kept_.find('\n', colon);
+      say(std::stoull(later.kept_.substr(at, colon - at)) + line - 1,
+          std::string_view(later.kept_).substr(colon + 1, end - colon - 1));
+      at = end + 1;
+    }
+  }
 
  private:
   enum class expect {
@@ -80,6 +99,13 @@ class Checker {
     warn(line, message);
   }
   void warn(std::uint64_t line, std::string_view message) {
+    if (keep_) {
+      kept_.append(std::to_string(line)).append(":").append(message).append("\n");
+    } else {
+      say(line, message);
+    }
+  }
+  void say(std::uint64_t line, std::string_view message) {
     run_.out << run_.file << ':' << std::to_string(line) << ": " << message << '\n';
   }
 
@@ -203,6 +229,8 @@ class Checker {
 
   const adminRun& run_;
   bool duplicates_;
+  bool keep_;
+  std::string kept_;                     // "LINE:message\n" each, when kept
   std::vector<std::uint64_t> firstUse_;  // by booking number: the line it first stands on
   expect separator_ = expect::none;
   std::uint64_t lastLine_ = 0;
@@ -214,11 +242,18 @@ class Checker {
 int checkFile(const adminRun& run, bool duplicates) {
   uniqueFd fd = run.openForReading();
   if (!fd.isOpen()) return 2;
-  Checker checker(run, duplicates);
-  RecordStream stream(fd.get());
-  stream.onGap([&](std::string_view piece, std::uint64_t line) { checker.gap(piece, line); });
-  while (const rawRecord* r = stream.next()) checker.record(*r);
-  if (stream.failed()) return run.fileError(EIO);
-  checker.end();
-  return run.finish(checker.found() ? 1 : 0);
+  Checker first(run, duplicates, false);
+  Checker second(run, duplicates, true);
+  // A number used before can have been used in the other half, so the
+  // duplicates are looked for in one go.
+  halvesRead read =
+      readInHalves(fd.get(), first, second, duplicates ? UINT64_MAX : std::uint64_t{16} << 20);
+  if (read.failed) return run.fileError(EIO);
+  if (read.secondLine > 0) {
+    second.end();
+    first.take(second, read.secondLine);
+  } else {
+    first.end();
+  }
+  return run.finish(first.found() ? 1 : 0);
 }

@@ -1,6 +1,4 @@
 // list and find: bookings in file order, in the format asked for.
-#include <unistd.h>
-
 #include <algorithm>
 #include <unordered_set>
 
@@ -27,7 +25,6 @@ int listBookings(const adminRun& run, format how, const std::vector<std::string>
     }
     if (stream.failed()) return run.fileError(EIO);
     end = stream.size();
-    if (lseek(fd.get(), 0, SEEK_SET) != 0) return run.fileError(errno);
   }
   // A table of no bookings is nothing at all; CSV always has its header.
   if (how != format::table || measured > 0) writer.header();

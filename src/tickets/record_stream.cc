@@ -6,8 +6,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <thread>
 
 #include "text/white_space.h"
 #include "tickets/line_breaks.h"
@@ -88,8 +90,8 @@ std::size_t bufferFor(int fd, std::size_t blockSize) {
 
 }  // namespace
 
-RecordStream::RecordStream(int fd, std::size_t blockSize)
-    : fd_(fd), capacity_(bufferFor(fd, blockSize)), buf_(new char[capacity_]) {}
+RecordStream::RecordStream(int fd, std::size_t blockSize, std::uint64_t from)
+    : fd_(fd), capacity_(bufferFor(fd, blockSize)), buf_(new char[capacity_]), base_(from) {}
 
 RecordStream::~RecordStream() = default;
 
@@ -110,7 +112,8 @@ bool RecordStream::refill() {
     capacity_ *= 2;
   }
   for (;;) {
-    ssize_t n = read(fd_, buf_.get() + size_, capacity_ - size_);
+    ssize_t n =
+        pread(fd_, buf_.get() + size_, capacity_ - size_, static_cast<off_t>(base_ + size_));
     if (n > 0) {
       size_ += static_cast<std::size_t>(n);
       return true;
@@ -206,4 +209,70 @@ const rawRecord* RecordStream::next() {
     line_ += take;
     return &r;
   }
+}
+
+namespace {
+
+// The start of a record near `middle`, told by the empty line before it: a
+// guess, which the first reader confirms or refutes. 0 when there is none.
+std::uint64_t likelyRecordStart(int fd, std::uint64_t middle) {
+  char window[1 << 16];
+  ssize_t n = pread(fd, window, sizeof window, static_cast<off_t>(middle));
+  for (ssize_t i = 0; i + 2 < n; ++i) {
+    if (window[i] == '\n' && window[i + 1] == '\n' && !isWhiteSpace(window[i + 2])) {
+      return middle + static_cast<std::uint64_t>(i) + 2;
+    }
+  }
+  return 0;
+}
+
+}  // namespace
+
+halvesRead readInHalves(int fd, halfReader& first, halfReader& second, std::uint64_t minimum) {
+  struct stat st {};
+  std::uint64_t split = 0;
+  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+      static_cast<std::uint64_t>(st.st_size) >= minimum) {
+    split = likelyRecordStart(fd, static_cast<std::uint64_t>(st.st_size) / 2);
+  }
+  std::atomic<bool> stop{false};
+  bool secondWhole = false;
+  std::thread other;
+  if (split > 0) {
+    other = std::thread([&] {
+      RecordStream stream(fd, std::size_t{1} << 20, split);
+      stream.onGap([&](std::string_view piece, std::uint64_t line) { second.gap(piece, line); });
+      bool whole = true;
+      while (const rawRecord* r = stream.next()) {
+        if (stop.load(std::memory_order_relaxed) || !second.record(*r)) {
+          whole = false;
+          break;
+        }
+      }
+      secondWhole = whole && !stream.failed();
+    });
+  }
+  halvesRead result;
+  RecordStream stream(fd);
+  stream.onGap([&](std::string_view piece, std::uint64_t line) { first.gap(piece, line); });
+  while (const rawRecord* r = stream.next()) {
+    if (split > 0 && r->end > split) {
+      // A record begins where the second reader began, or the guess was
+      // wrong and this reader goes on alone.
+      if (r->start != split) stop = true;
+      other.join();
+      if (r->start == split && secondWhole) {
+        result.secondLine = r->line;
+        return result;
+      }
+      split = 0;
+    }
+    first.record(*r);
+  }
+  if (other.joinable()) {
+    stop = true;
+    other.join();
+  }
+  result.failed = stream.failed();
+  return result;
 }

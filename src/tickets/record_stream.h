@@ -42,9 +42,11 @@ using gapSink = std::function<void(std::string_view piece, std::uint64_t line)>;
 
 class RecordStream {
  public:
-  // Reads the open file `fd` from its current offset, `blockSize` bytes at
-  // a time; the buffer grows only for a record longer than that.
-  explicit RecordStream(int fd, std::size_t blockSize = std::size_t{1} << 20);
+  // Reads the open file `fd` from offset `from` (where a record or the file
+  // begins), `blockSize` bytes at a time; the buffer grows only for a
+  // record longer than that. Line numbers count from `from`.
+  explicit RecordStream(int fd, std::size_t blockSize = std::size_t{1} << 20,
+                        std::uint64_t from = 0);
   ~RecordStream();
   RecordStream(const RecordStream&) = delete;
   RecordStream& operator=(const RecordStream&) = delete;
@@ -67,14 +69,42 @@ class RecordStream {
   int fd_;
   std::size_t capacity_;
   std::unique_ptr<char[]> buf_;
-  std::size_t size_ = 0;                   // bytes in buf_
-  std::size_t pos_ = 0;                    // where reading goes on in buf_
-  std::uint64_t base_ = 0;     // the file offset of buf_[0]
-  std::uint64_t line_ = 1;     // the line number at pos_
+  std::size_t size_ = 0;    // bytes in buf_
+  std::size_t pos_ = 0;     // where reading goes on in buf_
+  std::uint64_t base_;      // the file offset of buf_[0]
+  std::uint64_t line_ = 1;  // the line number at pos_
   bool eof_ = false;
   bool failed_ = false;
   gapSink gaps_;
   rawRecord record_;
 };
+
+// Takes the records of one half of a file read in two halves at once.
+class halfReader {
+ public:
+  virtual ~halfReader() = default;
+  // A record of this half; false gives the half up.
+  virtual bool record(const rawRecord& r) = 0;
+  // The white space between records, as gapSink takes it.
+  virtual void gap(std::string_view piece, std::uint64_t line) = 0;
+};
+
+struct halvesRead {
+  // The file's line at which the second half began, or 0 when the first
+  // reader read the whole file and what the second one saw is to be
+  // forgotten.
+  std::uint64_t secondLine = 0;
+  bool failed = false;  // reading the file failed
+};
+
+// Reads the records of the regular file `fd` through `first`; or, when the
+// file has at least `minimum` bytes and a record plainly begins near its
+// middle, the part before that record through `first` and the rest through
+// `second` on a second thread at the same time. The second half's line
+// numbers count from its own first line. Whether the second half began at
+// a record is known only once the first reader reaches it; if it did not,
+// the first reader reads on to the end.
+halvesRead readInHalves(int fd, halfReader& first, halfReader& second,
+                        std::uint64_t minimum = std::uint64_t{16} << 20);
 
 #endif  // VELVARIN_TICKETS_RECORD_STREAM_H_
