@@ -1,12 +1,18 @@
 // cancel and amend: the bookings to change are found and the new file is
 // written while the writers' lock is held, so that no operator's booking
 // is lost and no two changes mix.
+#include <fcntl.h>
 #include <sys/sendfile.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
+#include <condition_variable>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "admin/bookings.h"
@@ -48,17 +54,43 @@ struct search {
   }
 };
 
+// Keeps the bookings numbered `number` in one half of the file.
+class matcher : public halfReader {
+ public:
+  explicit matcher(std::string_view number) : number_(number) {}
+  bool record(const rawRecord& r) override {
+    if (r.fields[0] == number_) {
+      found.push_back({keptBooking(r), r.start, r.end + (r.next == '\n' ? 1 : 0), r.next == '\n',
+                       std::string(r.lead), std::string(r.rest), r.lines, r.ended});
+    }
+    return true;
+  }
+  void gap(std::string_view, std::uint64_t) override {}
+  std::vector<match> found;
+
+ private:
+  std::string_view number_;
+};
+
 search findBookings(int fd, std::string_view number) {
   search found;
-  RecordStream stream(fd);
-  while (const rawRecord* r = stream.next()) {
-    if (r->fields[0] != number) continue;
-    found.all.push_back({keptBooking(*r), r->start, r->end + (r->next == '\n' ? 1 : 0),
-                         r->next == '\n', std::string(r->lead), std::string(r->rest), r->lines,
-                         r->ended});
+  struct stat st {};
+  if (fstat(fd, &st) != 0) {
+    found.failed = true;
+    return found;
   }
-  found.failed = stream.failed();
-  found.size = stream.size();
+  found.size = static_cast<std::uint64_t>(st.st_size);
+  matcher first(number);
+  matcher second(number);
+  halvesRead read = readInHalves(fd, first, second);
+  found.failed = read.failed;
+  found.all = std::move(first.found);
+  if (read.secondLine > 0) {
+    for (match& m : second.found) {
+      m.booking.line += read.secondLine - 1;
+      found.all.push_back(std::move(m));
+    }
+  }
   return found;
 }
 
@@ -81,14 +113,17 @@ int explain(const adminRun& run, outcome result, const search& found, const std:
 }
 
 // Copies `length` bytes of `from` at `offset` to the end of `to`; the
-// kernel moves them where it can.
+// kernel moves them where it can. Each block is sent on to the disk at once,
+// so that the sync at the end finds little left to write.
 int copyBytes(int from, int to, std::uint64_t offset, std::uint64_t length) {
+  constexpr std::uint64_t kBlock = std::uint64_t{8} << 20;
   auto at = static_cast<off_t>(offset);
   while (length > 0) {
-    ssize_t n = copy_file_range(from, &at, to, nullptr, length, 0);
+    ssize_t n = copy_file_range(from, &at, to, nullptr, std::min(length, kBlock), 0);
+    if (n > 0) (void)sync_file_range(to, 0, 0, SYNC_FILE_RANGE_WRITE);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) {
-      n = sendfile(to, from, &at, length);
+      n = sendfile(to, from, &at, std::min(length, kBlock));
       if (n < 0 && errno == EINTR) continue;
     }
     if (n < 0) return errno;
@@ -118,17 +153,89 @@ void show(const adminRun& run, format how, const std::vector<keptBooking>& booki
 
 // Runs `change` on the chosen bookings under the writers' lock; returns the
 // exit status.
-template <typename Change>
+// Copies the old file to the new one while another thread finds the
+// bookings numbered `number`, leaving out those that `which` would choose:
+// the copy need not wait for the whole file to be read. Whether the choice
+// stands is told after; if it does not, the new file is thrown away.
+search copyWhileFinding(int oldFd, int newFd, std::string_view number, pick which, int& error) {
+  std::mutex lock;
+  std::condition_variable moved;
+  search found;
+  std::uint64_t known = 0;  // every booking that begins before this is in found.all
+  bool done = false;
+  std::thread finder([&] {
+    RecordStream stream(oldFd);
+    std::uint64_t told = 0;
+    while (const rawRecord* r = stream.next()) {
+      const bool match = r->fields[0] == number;
+      if (!match && r->end - told < (std::uint64_t{4} << 20)) continue;
+      std::lock_guard<std::mutex> hold(lock);
+      if (match) {
+        found.all.push_back({keptBooking(*r), r->start, r->end + (r->next == '\n' ? 1 : 0),
+                             r->next == '\n', std::string(r->lead), std::string(r->rest), r->lines,
+                             r->ended});
+      }
+      known = told = r->end;
+      moved.notify_one();
+    }
+    std::lock_guard<std::mutex> hold(lock);
+    found.failed = stream.failed();
+    found.size = stream.size();
+    known = found.size;
+    done = true;
+    moved.notify_one();
+  });
+
+  std::uint64_t at = 0;  // copied up to here
+  std::size_t next = 0;  // the next booking found to look at
+  for (bool finished = false; !finished && error == 0;) {
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> spans;  // of bookings to leave out
+    std::vector<std::uint64_t> starts;
+    std::uint64_t until = 0;
+    {
+      std::unique_lock<std::mutex> hold(lock);
+      moved.wait(hold, [&] { return done || known > at || next < found.all.size(); });
+      for (; next < found.all.size(); ++next) {
+        const match& m = found.all[next];
+        const bool leave = which.all || (which.line ? m.booking.line == *which.line : next == 0);
+        if (leave) spans.emplace_back(m.start, m.end);
+      }
+      until = known;
+      finished = done;
+    }
+    for (auto [start, end] : spans) {
+      if (error == 0 && start > at) error = copyBytes(oldFd, newFd, at, start - at);
+      at = end;
+    }
+    if (error == 0 && until > at) {
+      error = copyBytes(oldFd, newFd, at, until - at);
+      at = until;
+    }
+  }
+  {
+    // On an error the finder is told to stop by its own reading's end.
+    std::unique_lock<std::mutex> hold(lock);
+    moved.wait(hold, [&] { return done; });
+  }
+  finder.join();
+  return found;
+}
+
+// Finds the bookings with `find`, then changes the chosen ones with
+// `change`, under the writers' lock; returns the exit status.
+template <typename Find, typename Change>
 int changeBookings(const adminRun& run, const std::string& number, pick which,
-                   std::vector<keptBooking>& shown, Change change) {
+                   std::vector<keptBooking>& shown, Find find, Change change) {
   outcome result = outcome::chosen;
   search found;
   int problem = 0;
   fileStatus status = rewriteTicketFile(
       run.file,
       [&](int oldFd, int newFd) {
-        found = findBookings(oldFd, number);
+        int error = 0;
+        found = find(oldFd, newFd, error);
         if (found.failed) return fileStatus{EIO};
+        if (error != 0) return fileStatus{error};
         result = found.decide(which);
         if (result != outcome::chosen) return fileStatus{ECANCELED};
         problem = change(found, oldFd, newFd, shown);
@@ -157,18 +264,16 @@ int cancelBooking(const adminRun& run, const std::string& number, pick which, bo
     if (result != outcome::chosen) return explain(run, result, found, number, which);
     for (const match* m : found.chosen) removed.push_back(m->booking);
   } else {
+    // Everything but the chosen records (and the empty line after each)
+    // is copied as it was, while they are looked for.
     status = changeBookings(
         run, number, which, removed,
-        [](const search& found, int oldFd, int newFd, std::vector<keptBooking>& shown) {
-          // Everything but the chosen records (and the empty line after
-          // each) is copied as it was.
-          std::uint64_t at = 0;
-          for (const match* m : found.chosen) {
-            if (int error = copyBytes(oldFd, newFd, at, m->start - at)) return error;
-            at = m->end;
-            shown.push_back(m->booking);
-          }
-          return copyBytes(oldFd, newFd, at, found.size - at);
+        [&](int oldFd, int newFd, int& error) {
+          return copyWhileFinding(oldFd, newFd, number, which, error);
+        },
+        [](const search& found, int, int, std::vector<keptBooking>& shown) {
+          for (const match* m : found.chosen) shown.push_back(m->booking);
+          return 0;
         });
     if (status != 0) return status;
   }
@@ -267,6 +372,7 @@ int amendBooking(const adminRun& run, const std::string& number, pick which,
   std::vector<keptBooking> amended;
   int status = changeBookings(
       run, number, which, amended,
+      [&](int oldFd, int, int&) { return findBookings(oldFd, number); },
       [&](const search& found, int oldFd, int newFd, std::vector<keptBooking>& shown) {
         const match& m = *found.chosen.front();
         keptBooking now = m.booking;
