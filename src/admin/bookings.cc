@@ -35,12 +35,12 @@ uniqueFd adminRun::openForReading() const {
   // O_NONBLOCK keeps a FIFO from hanging the open.
   uniqueFd fd(open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (!fd.isOpen()) {
-    fileError(errno);
+    (void)fileError(errno);
     return fd;
   }
   struct stat st {};
   if (fstat(fd.get(), &st) != 0) {
-    fileError(errno);
+    (void)fileError(errno);
     fd.reset();
   } else if (!S_ISREG(st.st_mode)) {
     say(file + ": not a regular file");

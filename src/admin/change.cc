@@ -254,7 +254,6 @@ int changeBookings(const adminRun& run, const std::string& number, pick which,
 int cancelBooking(const adminRun& run, const std::string& number, pick which, bool dryRun,
                   format how) {
   std::vector<keptBooking> removed;
-  int status = 0;
   if (dryRun) {
     uniqueFd fd = run.openForReading();
     if (!fd.isOpen()) return 2;
@@ -266,7 +265,7 @@ int cancelBooking(const adminRun& run, const std::string& number, pick which, bo
   } else {
     // Everything but the chosen records (and the empty line after each)
     // is copied as it was, while they are looked for.
-    status = changeBookings(
+    int status = changeBookings(
         run, number, which, removed,
         [&](int oldFd, int newFd, int& error) {
           return copyWhileFinding(oldFd, newFd, number, which, error);

@@ -80,10 +80,10 @@ class Checker : public halfReader {
     errors_ += later.errors_;
     for (std::size_t at = 0; at < later.kept_.size();) {
       std::size_t colon = later.kept_.find(':', at);
-      std::size_t end = later.kept_.find('\n', colon);
+      std::size_t stop = later.kept_.find('\n', colon);
       say(std::stoull(later.kept_.substr(at, colon - at)) + line - 1,
-          std::string_view(later.kept_).substr(colon + 1, end - colon - 1));
-      at = end + 1;
+          std::string_view(later.kept_).substr(colon + 1, stop - colon - 1));
+      at = stop + 1;
     }
   }
 

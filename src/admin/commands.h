@@ -27,11 +27,11 @@ struct adminRun {
   // Writes "velvarin-admin: `message`" as a line on standard error.
   void say(std::string_view message) const;
   // Says "FILE: what failed" for the errno `error`; returns 2.
-  int fileError(int error) const;
+  [[nodiscard]] int fileError(int error) const;
   // Opens the ticket file for reading, or says why it cannot.
   [[nodiscard]] uniqueFd openForReading() const;
   // The status once output is written: 2, with a message, if it failed.
-  int finish(int status) const;
+  [[nodiscard]] int finish(int status) const;
 };
 
 // The field names as the command line and the machine formats use them.

@@ -37,7 +37,9 @@ CLI::Option* addFormat(CLI::App* command, std::string& value) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+namespace {
+
+int run(int argc, char** argv) {
   // Past the file-size limit a write fails (EFBIG) and the rewrite is given
   // up cleanly, instead of the process dying half-way.
   std::signal(SIGXFSZ, SIG_IGN);
@@ -152,4 +154,16 @@ int main(int argc, char** argv) {
   }
   if (options.how == format::table) options.barColumns = terminalColumns();
   return reportTakings(run, options);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    return run(argc, argv);
+  } catch (const std::exception& e) {
+    // Out of memory, say: a message and the status of a failure.
+    std::cerr << "velvarin-admin: " << e.what() << '\n';
+    return 2;
+  }
 }

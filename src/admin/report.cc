@@ -55,11 +55,10 @@ class groupTable {
           return (*this)[key];
         }
         slots_[i] = groups_.size();
-        groups_.push_back({std::string(key), totals{}});
+        groups_.emplace_back(std::string(key), totals{});
         return groups_.back().second;
       }
-      group& g = groups_[slots_[i]];
-      if (g.first == key) return g.second;
+      if (groups_[slots_[i]].first == key) return groups_[slots_[i]].second;
     }
   }
   [[nodiscard]] const std::vector<group>& groups() const { return groups_; }

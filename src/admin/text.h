@@ -28,8 +28,9 @@ inline std::optional<std::int32_t> plainInt32(std::string_view text) {
     value = value * 10 + digit;
   }
   if (value > std::uint64_t{INT32_MAX} + (negative ? 1 : 0)) return std::nullopt;
-  return static_cast<std::int32_t>(negative ? -static_cast<std::int64_t>(value)
-                                            : static_cast<std::int64_t>(value));
+  const auto magnitude = static_cast<std::int64_t>(value);
+  if (negative) return static_cast<std::int32_t>(-magnitude);
+  return static_cast<std::int32_t>(magnitude);
 }
 
 // The value of `text` if velvarin itself writes the number so: as
