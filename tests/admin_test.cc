@@ -8,6 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "admin/commands.h"
+#include "admin/output.h"
+#include "admin/text.h"
+#include "in_process.h"
 #include "run_program.h"
 #include "scratch_dir.h"
 
@@ -360,6 +364,36 @@ TEST_F(AdminFiles, LargeFileIsCheckedAsInOneGo) {
   EXPECT_EQ(halves.status, 1);
   EXPECT_NE(halves.output.find("0930"), std::string::npos);
   EXPECT_EQ(halves.output, problems);
+}
+
+// On a terminal the report draws a bar per group, its length in
+// proportion to the group's takings, within the terminal's width.
+TEST_F(AdminFiles, ReportDrawsBarsToFitTheTerminal) {
+  writeFile("ticket.txt", kThree + "1\nA\nIT\n01-01-2026\n1000\n1\n1\nT\n-500\n\n");
+  uniqueFd screen = memoryFile();
+  uniqueFd said = memoryFile();
+  Output out(screen.get());
+  Output errors(said.get());
+  adminRun run{ticketPath(), out, errors, {}};
+  reportOptions options;
+  options.barColumns = 60;
+  ASSERT_EQ(reportTakings(run, options), 0);
+  out.flush();
+  std::vector<std::string> lines;
+  std::string all = contentOf(screen.get());
+  for (std::size_t at = 0; at < all.size();) {
+    std::size_t end = all.find('\n', at);
+    lines.push_back(all.substr(at, end - at));
+    at = end + 1;
+  }
+  ASSERT_EQ(lines.size(), 4U);
+  // Zootopia takes 240, the most: its bar fills what the table leaves.
+  EXPECT_TRUE(lines[2].starts_with("Zootopia")) << lines[2];
+  EXPECT_EQ(displayWidth(lines[2]), 60U) << lines[2];
+  EXPECT_NE(lines[2].find("\u2588\u2588"), std::string::npos);
+  // IT's takings are below nothing (-490): no bar at all.
+  EXPECT_EQ(lines[1].find("\u2588"), std::string::npos) << lines[1];
+  EXPECT_TRUE(lines[3].starts_with("total")) << lines[3];
 }
 
 }  // namespace
