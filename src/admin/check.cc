@@ -48,6 +48,12 @@ class Checker : public halfReader {
     const bool plain =
         r.lines == 9 && cleanText(std::string_view(from, static_cast<std::size_t>(to - from)));
     const bool valuesFine = r.lines == 9 && fine(r);
+    if (plain && valuesFine && !duplicates_) {
+      // A booking as velvarin writes it: nothing to say.
+      separator_ = expect::empty;
+      lastLine_ = last;
+      return true;
+    }
     for (unsigned i = 0; i < r.lines; ++i) {
       const std::uint64_t line = r.line + i;
       if (i == 0) {

@@ -180,21 +180,27 @@ bool csvPlainLines(std::string_view text) {
 }
 
 bool cleanText(std::string_view text) {
-  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-  const auto* end = p + text.size();
+  const auto* begin = reinterpret_cast<const unsigned char*>(text.data());
+  const auto* p = begin;
+  const auto* end = begin + text.size();
   while (p < end) {
 #if defined(__x86_64__)
-    // Sixteen bytes at a time while they are ASCII with no NUL or CR.
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i cr = _mm_set1_epi8('\r');
-    while (end - p >= 16) {
-      __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-      __m128i stop = _mm_or_si128(_mm_cmpeq_epi8(bytes, zero), _mm_cmpeq_epi8(bytes, cr));
+    if (end - begin >= 16) {
+      // Sixteen bytes at a time; the last block may take in bytes seen
+      // before, which passed already.
+      const unsigned char* at = end - p >= 16 ? p : end - 16;
+      __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+      __m128i stop = _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_setzero_si128()),
+                                  _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\r')));
       if (_mm_movemask_epi8(stop) != 0) return false;
-      if (_mm_movemask_epi8(bytes) != 0) break;  // a byte from 0x80 up
-      p += 16;
+      // The bytes from 0x80 up, from p on, need decoding.
+      auto high = static_cast<unsigned>(_mm_movemask_epi8(bytes)) >> (p - at) << (p - at);
+      if (high == 0) {
+        p = at + 16;
+        continue;
+      }
+      p = at + __builtin_ctz(high);
     }
-    if (p == end) break;
 #endif
     if (*p == 0 || *p == '\r') return false;
     if (*p < 0x80) {
