@@ -69,21 +69,6 @@ std::optional<std::int32_t> typedInt32(std::string_view text) {
   return static_cast<std::int32_t>(value);
 }
 
-bool isUtf8(std::string_view text) {
-  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-  const auto* end = p + text.size();
-  while (p < end) {
-    if (*p < 0x80) {
-      ++p;
-      continue;
-    }
-    std::int32_t codePoint = 0;
-    p += utf8detail::decode(p, static_cast<std::size_t>(end - p), codePoint);
-    if (codePoint < 0) return false;
-  }
-  return true;
-}
-
 namespace {
 
 // Bytes that a JSON string cannot hold as they are.
@@ -179,7 +164,11 @@ bool csvPlainLines(std::string_view text) {
   return true;
 }
 
-bool cleanText(std::string_view text) {
+namespace {
+
+// Whether `text` is well-formed UTF-8 and, when `clean` asks it, holds no
+// NUL and no CR.
+bool wellFormed(std::string_view text, bool clean) {
   const auto* begin = reinterpret_cast<const unsigned char*>(text.data());
   const auto* p = begin;
   const auto* end = begin + text.size();
@@ -192,7 +181,7 @@ bool cleanText(std::string_view text) {
       __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
       __m128i stop = _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_setzero_si128()),
                                   _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\r')));
-      if (_mm_movemask_epi8(stop) != 0) return false;
+      if (clean && _mm_movemask_epi8(stop) != 0) return false;
       // The bytes from 0x80 up, from p on, need decoding.
       auto high = static_cast<unsigned>(_mm_movemask_epi8(bytes)) >> (p - at) << (p - at);
       if (high == 0) {
@@ -202,7 +191,7 @@ bool cleanText(std::string_view text) {
       p = at + __builtin_ctz(high);
     }
 #endif
-    if (*p == 0 || *p == '\r') return false;
+    if (clean && (*p == 0 || *p == '\r')) return false;
     if (*p < 0x80) {
       ++p;
       continue;
@@ -213,6 +202,12 @@ bool cleanText(std::string_view text) {
   }
   return true;
 }
+
+}  // namespace
+
+bool isUtf8(std::string_view text) { return wellFormed(text, false); }
+
+bool cleanText(std::string_view text) { return wellFormed(text, true); }
 
 void writeCsvField(Output& out, std::string_view text) {
   if (csvPlainLines(text) && text.find('\n') == std::string_view::npos) {
