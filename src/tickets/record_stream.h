@@ -58,7 +58,7 @@ class RecordStream {
   const rawRecord* next();
   // True once reading the file has failed.
   [[nodiscard]] bool failed() const { return failed_; }
-  // The number of bytes read, once next() has returned null.
+  // The file offset reached: the file's size, once next() has returned null.
   [[nodiscard]] std::uint64_t size() const { return base_ + size_; }
 
  private:
