@@ -55,17 +55,6 @@ int waitStatus(pid_t pid) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// The bookings an operator types: `count` of them named `who`, numbered 1
-// to count, then Quit.
-std::string operatorInput(const std::string& who, int count) {
-  std::string input = "1\n";
-  for (int i = 1; i <= count; ++i) {
-    input += std::to_string(i) + "\n" + who + "\nZootopia\n24-12-2026\n1930\n2\n-3\nAdult\n150\n";
-    input += i < count ? "y\n" : "n\n7\n";
-  }
-  return input;
-}
-
 class AdminRobustness : public ScratchDirTest {
  public:
   std::size_t temporaryFiles() const {
@@ -91,7 +80,7 @@ TEST_F(AdminRobustness, OperatorsAppendWhileBookingsAreCancelledAndAmended) {
   for (int i = 0; i < operators; ++i) {
     running.emplace_back([&, i] {
       runs[i] =
-          runVelvarin(dir_.string(), operatorInput("operator " + std::to_string(i), each), {}, 600);
+          runVelvarin(dir_.string(), manyBookings("operator " + std::to_string(i), each), {}, 600);
     });
   }
   std::vector<int> statuses;

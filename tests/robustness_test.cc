@@ -289,16 +289,6 @@ TEST_F(Robustness, UnreadableTicketFiles) {
   }
 }
 
-// A booking script of `count` bookings named `who`, numbered 1 to count.
-std::string manyBookings(const std::string& who, int count) {
-  std::string input = "1\n";
-  for (int i = 1; i <= count; ++i) {
-    input += std::to_string(i) + "\n" + who + "\nZootopia\n24-12-2026\n1930\n2\n-3\nAdult\n150\n";
-    input += i < count ? "y\n" : "n\n7\n";
-  }
-  return input;
-}
-
 // Checks that `records` hold, from `from` on, bookings 1, 2, ... of `who`;
 // returns how many.
 std::size_t countInOrder(const std::vector<std::string>& records, std::size_t from,

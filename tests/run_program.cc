@@ -78,3 +78,12 @@ ProgramRun runAdmin(const std::string& dir, const std::vector<std::string>& args
                     int timeoutSeconds) {
   return runProgram(ADMIN_BINARY, dir, "", args, timeoutSeconds);
 }
+
+std::string manyBookings(const std::string& who, int count) {
+  std::string input = "1\n";
+  for (int i = 1; i <= count; ++i) {
+    input += std::to_string(i) + "\n" + who + "\nZootopia\n24-12-2026\n1930\n2\n-3\nAdult\n150\n";
+    input += i < count ? "y\n" : "n\n7\n";
+  }
+  return input;
+}

@@ -18,6 +18,10 @@ struct ProgramRun {
 ProgramRun runVelvarin(const std::string& dir, const std::string& input,
                        const std::vector<std::string>& args = {}, int timeoutSeconds = 60);
 
+// What an operator types to add `count` bookings named `who`, numbered 1
+// to count, and then to quit.
+std::string manyBookings(const std::string& who, int count);
+
 // Runs velvarin-admin with `args` in `dir`, with empty standard input.
 ProgramRun runAdmin(const std::string& dir, const std::vector<std::string>& args,
                     int timeoutSeconds = 60);
