@@ -235,7 +235,11 @@ halvesRead readInHalves(int fd, halfReader& first, halfReader& second, std::uint
       static_cast<std::uint64_t>(st.st_size) >= minimum) {
     split = likelyRecordStart(fd, static_cast<std::uint64_t>(st.st_size) / 2);
   }
-  std::atomic<bool> stop{false};
+  // Read by the second reader at every record, so on a cache line that the
+  // first reader does not write.
+  struct alignas(64) flag {
+    std::atomic<bool> raised{false};
+  } stop;
   bool secondWhole = false;
   std::thread other;
   if (split > 0) {
@@ -244,7 +248,7 @@ halvesRead readInHalves(int fd, halfReader& first, halfReader& second, std::uint
       stream.onGap([&](std::string_view piece, std::uint64_t line) { second.gap(piece, line); });
       bool whole = true;
       while (const rawRecord* r = stream.next()) {
-        if (stop.load(std::memory_order_relaxed) || !second.record(*r)) {
+        if (stop.raised.load(std::memory_order_relaxed) || !second.record(*r)) {
           whole = false;
           break;
         }
@@ -259,7 +263,7 @@ halvesRead readInHalves(int fd, halfReader& first, halfReader& second, std::uint
     if (split > 0 && r->end > split) {
       // A record begins where the second reader began, or the guess was
       // wrong and this reader goes on alone.
-      if (r->start != split) stop = true;
+      if (r->start != split) stop.raised = true;
       other.join();
       if (r->start == split && secondWhole) {
         result.secondLine = r->line;
@@ -270,7 +274,7 @@ halvesRead readInHalves(int fd, halfReader& first, halfReader& second, std::uint
     first.record(*r);
   }
   if (other.joinable()) {
-    stop = true;
+    stop.raised = true;
     other.join();
   }
   result.failed = stream.failed();
