@@ -411,8 +411,10 @@ std::string simpleSearch(const std::string& path, const std::string& target) {
   return found;
 }
 
-// The same through scanBookings, reading `blockSize` bytes at a time.
-std::string fastSearch(const std::string& path, const std::string& target, std::size_t blockSize) {
+// The same through scanBookings, reading `blockSize` bytes at a time, in
+// two halves at once if the file has at least `minimum` bytes.
+std::string fastSearch(const std::string& path, const std::string& target, std::size_t blockSize,
+                       std::uint64_t minimum = UINT64_MAX) {
   uniqueFd fd = openTicketFile(path);
   std::string found;
   std::size_t last = 9;
@@ -423,7 +425,7 @@ std::string fastSearch(const std::string& path, const std::string& target, std::
         last = field;
         found += piece;
       },
-      blockSize);
+      blockSize, minimum);
   if (last != 9) found += "|#";
   EXPECT_FALSE(result.failed);
   EXPECT_EQ(result.found, static_cast<std::size_t>(std::count(found.begin(), found.end(), '#')));
@@ -432,6 +434,11 @@ std::string fastSearch(const std::string& path, const std::string& target, std::
 
 TEST_F(TicketFileTest, FastSearchReadsExactlyAsRecordByRecord) {
   const std::string two = std::string(kFirst) + kSecond;
+  // The middle of the file falls on the booking number's line of a record
+  // with an empty second line.
+  const std::string emptyName = "42\n\nM\nD\n1000\n1\n1\nT\n1\n\n";
+  const std::string misleadingMiddle =
+      std::string(emptyName.size() - 2, '\n') + two + two + emptyName + two + two;
   struct Case {
     const char* name;
     std::string bytes;
@@ -454,18 +461,34 @@ TEST_F(TicketFileTest, FastSearchReadsExactlyAsRecordByRecord) {
            "42\n" + std::string(150, 'y'),
        "42"},
       {"NUL and high bytes", "42\n\0\xff\xc3\xa9\nB\n\0\nD\nE\nF\nG\nH\n\n"s, "42"},
+      // An empty name makes an empty line inside a record, which looks like
+      // the start of another to a reader that begins in the middle.
+      {"empty line inside a record at the middle", misleadingMiddle, "42"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     writeFile("ticket.txt", c.bytes);
     const std::string expected = simpleSearch(ticketPath(), c.target);
     // Every block size up to past the longest record, so that records,
-    // lines and the word straddle block boundaries at every offset.
-    for (std::size_t block = 1; block <= 400; ++block) {
-      ASSERT_EQ(fastSearch(ticketPath(), c.target, block), expected) << "block size " << block;
+    // lines and the word straddle block boundaries at every offset; read
+    // whole and read in two halves.
+    for (std::uint64_t minimum : {UINT64_MAX, std::uint64_t{0}}) {
+      for (std::size_t block = 1; block <= 400; ++block) {
+        ASSERT_EQ(fastSearch(ticketPath(), c.target, block, minimum), expected)
+            << "block size " << block << ", halves from " << minimum;
+      }
+      EXPECT_EQ(fastSearch(ticketPath(), c.target, 1 << 20, minimum), expected);
     }
-    EXPECT_EQ(fastSearch(ticketPath(), c.target, 1 << 20), expected);
   }
+}
+
+TEST_F(TicketFileTest, FastSearchInHalvesKeepsLittleOfWhatMatches) {
+  // More matching bookings past the middle than the second half keeps: the
+  // first reader must read on and find them all itself.
+  std::string bytes;
+  while (bytes.size() < (std::size_t{3} << 20)) bytes += kFirst;
+  writeFile("ticket.txt", bytes);
+  EXPECT_EQ(fastSearch(ticketPath(), "42", 1 << 20, 0), simpleSearch(ticketPath(), "42"));
 }
 
 }  // namespace

@@ -11,10 +11,13 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string>
+#include <thread>
 
 #include "text/white_space.h"
 #include "tickets/line_breaks.h"
+#include "tickets/record_stream.h"
 
 namespace {
 
@@ -124,6 +127,8 @@ class Scanner {
   }
 
   [[nodiscard]] std::size_t found() const { return found_; }
+  // Between records: a scanner that starts here reads on as this one would.
+  [[nodiscard]] bool betweenRecords() const { return phase_ == phase::space; }
 
  private:
   enum class phase { space, word, lines };
@@ -182,22 +187,109 @@ class Scanner {
   std::size_t found_ = 0;
 };
 
+// Feeds `scanner` what read() gives from `fd`, at most `limit` bytes;
+// returns the number fed, or -1 if reading failed.
+std::int64_t feedFrom(int fd, Scanner& scanner, std::string& block, std::uint64_t limit) {
+  std::uint64_t fed = 0;
+  while (fed < limit) {
+    ssize_t n = read(fd, block.data(), std::min<std::uint64_t>(block.size(), limit - fed));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return -1;
+    if (n == 0) break;
+    scanner.feed(block.data(), block.data() + n);
+    fed += static_cast<std::uint64_t>(n);
+  }
+  return static_cast<std::int64_t>(fed);
+}
+
+// The second half of a file read in two: the records found from `from` to
+// the end, kept for the first half's reader to hand on once it is done.
+class SecondHalf {
+ public:
+  SecondHalf(int fd, std::string_view target, std::uint64_t from, std::size_t blockSize)
+      : keep_([this](std::size_t field, std::string_view piece) {
+          kept_.push_back(static_cast<char>(field));
+          std::size_t size = piece.size();
+          kept_.append(reinterpret_cast<const char*>(&size), sizeof size).append(piece);
+        }),
+        thread_([this, fd, target, from, blockSize] { read(fd, target, from, blockSize); }) {}
+  SecondHalf(const SecondHalf&) = delete;
+  SecondHalf& operator=(const SecondHalf&) = delete;
+  ~SecondHalf() { giveUp(); }
+
+  void giveUp() {
+    stop_.raised = true;
+    if (thread_.joinable()) thread_.join();
+  }
+
+  // Waits for the end of the file; hands on what was found and returns how
+  // many, or nothing if this half gave up or failed.
+  std::optional<std::size_t> handOn(const fieldSink& sink) {
+    thread_.join();
+    if (!whole_) return std::nullopt;
+    for (std::size_t at = 0; at < kept_.size();) {
+      auto field = static_cast<std::size_t>(kept_[at]);
+      std::size_t size = 0;
+      std::memcpy(&size, kept_.data() + at + 1, sizeof size);
+      at += 1 + sizeof size;
+      sink(field, std::string_view(kept_).substr(at, size));
+      at += size;
+    }
+    return found_;
+  }
+
+ private:
+  // Past this much kept, the first reader reads on alone: memory stays small
+  // however many bookings match.
+  static constexpr std::size_t kMostKept = std::size_t{1} << 20;
+
+  void read(int fd, std::string_view target, std::uint64_t from, std::size_t blockSize) {
+    Scanner scanner(target, keep_, bestSkipper());
+    std::string block(blockSize, '\0');
+    for (;;) {
+      if (stop_.raised.load(std::memory_order_relaxed) || kept_.size() > kMostKept) return;
+      ssize_t n = pread(fd, block.data(), block.size(), static_cast<off_t>(from));
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) return;
+      if (n == 0) break;
+      scanner.feed(block.data(), block.data() + n);
+      from += static_cast<std::uint64_t>(n);
+    }
+    scanner.finish();
+    found_ = scanner.found();
+    whole_ = true;
+  }
+
+  std::string kept_;  // field number, piece size, piece; for each piece
+  fieldSink keep_;
+  stopFlag stop_;
+  std::size_t found_ = 0;
+  bool whole_ = false;
+  std::thread thread_;  // last: it starts once all the above is ready
+};
+
 }  // namespace
 
 scanResult scanBookings(int fd, std::string_view target, const fieldSink& sink,
-                        std::size_t blockSize) {
+                        std::size_t blockSize, std::uint64_t minimum) {
   std::string block(blockSize, '\0');
   Scanner scanner(target, sink, bestSkipper());
   scanResult result;
-  for (;;) {
-    ssize_t n = read(fd, block.data(), block.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      result.failed = n < 0;
-      break;
+  // Records cannot be told apart from the middle on, but one that plainly
+  // begins there can be read from at once and confirmed later: it is right
+  // if the first half's reader arrives there between records.
+  if (const std::uint64_t split = middleRecordStart(fd, minimum); split > 0) {
+    SecondHalf second(fd, target, split, blockSize);
+    const std::int64_t fed = feedFrom(fd, scanner, block, split);
+    if (static_cast<std::uint64_t>(fed) == split && scanner.betweenRecords()) {
+      if (std::optional<std::size_t> found = second.handOn(sink)) {
+        result.found = scanner.found() + *found;
+        return result;
+      }
     }
-    scanner.feed(block.data(), block.data() + n);
+    result.failed = fed < 0;
   }
+  if (!result.failed) result.failed = feedFrom(fd, scanner, block, UINT64_MAX) < 0;
   scanner.finish();
   result.found = scanner.found();
   return result;

@@ -4,6 +4,7 @@
 #define VELVARIN_TICKETS_RECORD_SCAN_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string_view>
 
@@ -20,8 +21,11 @@ struct scanResult {
 // scanBookings: reads the open ticket file `fd` to its end and hands every
 // record whose booking-number word is `target` to `sink`, exactly as
 // readRecord would read it, but streaming through a bounded buffer of
-// `blockSize` bytes, many bytes at a time.
+// `blockSize` bytes, many bytes at a time. A regular file of at least
+// `minimum` bytes is read in two halves at once, on two threads; `sink` is
+// called on this thread only, in file order.
 scanResult scanBookings(int fd, std::string_view target, const fieldSink& sink,
-                        std::size_t blockSize = 1 << 20);
+                        std::size_t blockSize = 1 << 20,
+                        std::uint64_t minimum = std::uint64_t{16} << 20);
 
 #endif  // VELVARIN_TICKETS_RECORD_SCAN_H_

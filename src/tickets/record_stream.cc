@@ -211,35 +211,29 @@ const rawRecord* RecordStream::next() {
   }
 }
 
-namespace {
-
-// The start of a record near `middle`, told by the empty line before it: a
-// guess, which the first reader confirms or refutes. 0 when there is none.
-std::uint64_t likelyRecordStart(int fd, std::uint64_t middle) {
+std::uint64_t likelyRecordStart(int fd, std::uint64_t from) {
   char window[1 << 16];
-  ssize_t n = pread(fd, window, sizeof window, static_cast<off_t>(middle));
+  ssize_t n = pread(fd, window, sizeof window, static_cast<off_t>(from));
   for (ssize_t i = 0; i + 2 < n; ++i) {
     if (window[i] == '\n' && window[i + 1] == '\n' && !isWhiteSpace(window[i + 2])) {
-      return middle + static_cast<std::uint64_t>(i) + 2;
+      return from + static_cast<std::uint64_t>(i) + 2;
     }
   }
   return 0;
 }
 
-}  // namespace
+std::uint64_t middleRecordStart(int fd, std::uint64_t minimum) {
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+      static_cast<std::uint64_t>(st.st_size) < minimum) {
+    return 0;
+  }
+  return likelyRecordStart(fd, static_cast<std::uint64_t>(st.st_size) / 2);
+}
 
 halvesRead readInHalves(int fd, halfReader& first, halfReader& second, std::uint64_t minimum) {
-  struct stat st {};
-  std::uint64_t split = 0;
-  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
-      static_cast<std::uint64_t>(st.st_size) >= minimum) {
-    split = likelyRecordStart(fd, static_cast<std::uint64_t>(st.st_size) / 2);
-  }
-  // Read by the second reader at every record, so on a cache line that the
-  // first reader does not write.
-  struct alignas(64) flag {
-    std::atomic<bool> raised{false};
-  } stop;
+  std::uint64_t split = middleRecordStart(fd, minimum);
+  stopFlag stop;
   bool secondWhole = false;
   std::thread other;
   if (split > 0) {

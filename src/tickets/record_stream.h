@@ -5,6 +5,7 @@
 #define VELVARIN_TICKETS_RECORD_STREAM_H_
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -78,6 +79,20 @@ class RecordStream {
   gapSink gaps_;
   rawRecord record_;
 };
+
+// Tells the reader of a second half to give up. The first reader writes
+// its own state at every record, so the flag has a cache line to itself.
+struct alignas(64) stopFlag {
+  std::atomic<bool> raised{false};
+};
+
+// Where a record plainly begins at or after `from` in the regular file
+// `fd`: the first line after an empty line within 64 KiB, or 0 if there is
+// none. A guess, which the reader that reaches it confirms or refutes.
+std::uint64_t likelyRecordStart(int fd, std::uint64_t from);
+// likelyRecordStart near the middle of `fd`, if it is a regular file of at
+// least `minimum` bytes; else 0.
+std::uint64_t middleRecordStart(int fd, std::uint64_t minimum);
 
 // Takes the records of one half of a file read in two halves at once. The
 // two readers work on two cores at once: each keeps to cache lines of its
