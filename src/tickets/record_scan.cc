@@ -64,8 +64,9 @@ const char* skipSse2(const char* p, const char* end, unsigned& left) {
   return skipBlocks(p, end, left, lineBreaksSse2);
 }
 
-__attribute__((target("avx2,popcnt"))) const char* skipAvx2(const char* p, const char* end,
-                                                            unsigned& left) {
+// Flattened, so that the mask is made inline and not called for.
+__attribute__((target("avx2,popcnt"), flatten)) const char* skipAvx2(const char* p, const char* end,
+                                                                     unsigned& left) {
   return skipBlocks(
       p, end, left,
       [](const char* at) __attribute__((target("avx2"))) { return lineBreaksAvx2(at); });
