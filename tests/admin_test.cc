@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -394,6 +395,48 @@ TEST_F(AdminFiles, ReportDrawsBarsToFitTheTerminal) {
   // IT's takings are below nothing (-490): no bar at all.
   EXPECT_EQ(lines[1].find("\u2588"), std::string::npos) << lines[1];
   EXPECT_TRUE(lines[3].starts_with("total")) << lines[3];
+}
+
+}  // namespace
+
+namespace {
+
+// The byte checks look at many bytes at a time; a character at a time,
+// they must say the same, wherever a character falls among those bytes.
+TEST(AdminText, ByteChecksAgreeWithACharacterAtATime) {
+  const std::vector<std::string> pieces = {"a",
+                                           "Zootopia",
+                                           " ",
+                                           "\n",
+                                           ",",
+                                           "\"",
+                                           "\r",
+                                           "\0"s,
+                                           "\xC3\xA9",
+                                           "\xE2\x82\xAC",
+                                           "\xF0\x9F\x98\x80",
+                                           "\x80",
+                                           "\xC0\xAF",
+                                           "\xED\xA0\x80",
+                                           "\xE2\x82",
+                                           "\xF4\x90\x80\x80",
+                                           "\xFF"};
+  std::mt19937 random(7);
+  for (int round = 0; round < 20000; ++round) {
+    std::string text;
+    const std::size_t size = random() % 120;
+    while (text.size() < size) {
+      // Mostly plain letters, as in real files, so that runs pass 32 bytes.
+      text += random() % 4 != 0 ? "x" : pieces[random() % pieces.size()];
+    }
+    bool utf8 = true;
+    forEachCharacter(text, [&](std::int32_t codePoint, std::size_t) { utf8 &= codePoint >= 0; });
+    const bool clean = utf8 && text.find_first_of("\0\r"s) == std::string::npos;
+    const bool csv = text.find_first_of(",\"\r") == std::string::npos;
+    ASSERT_EQ(isUtf8(text), utf8) << testing::PrintToString(text);
+    ASSERT_EQ(cleanText(text), clean) << testing::PrintToString(text);
+    ASSERT_EQ(csvPlainLines(text), csv) << testing::PrintToString(text);
+  }
 }
 
 }  // namespace

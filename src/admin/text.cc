@@ -171,6 +171,39 @@ __attribute__((target("avx2"))) bool anyOfAvx2(const char* p, std::size_t n, cha
 }
 #endif
 
+#if defined(__x86_64__)
+// wellFormed for 32 bytes or more, 32 at a time: only the characters from
+// 0x80 up are decoded, one by one.
+__attribute__((target("avx2,bmi"))) bool wellFormedAvx2(const unsigned char* text, std::size_t n,
+                                                        bool clean) {
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i cr = _mm256_set1_epi8('\r');
+  for (std::size_t next = 0; next < n;) {
+    // The last 32 bytes may take in bytes seen before, which passed.
+    const std::size_t at = next + 32 <= n ? next : n - 32;
+    const unsigned seen = ~0U << (next - at);
+    __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + at));
+    __m256i stops = _mm256_or_si256(_mm256_cmpeq_epi8(bytes, zero), _mm256_cmpeq_epi8(bytes, cr));
+    if (clean && (static_cast<unsigned>(_mm256_movemask_epi8(stops)) & seen) != 0) return false;
+    unsigned high = static_cast<unsigned>(_mm256_movemask_epi8(bytes)) & seen;
+    next = at + 32;
+    while (high != 0) {
+      const std::size_t from = at + static_cast<std::size_t>(__builtin_ctz(high));
+      std::int32_t codePoint = 0;
+      const std::size_t to = from + utf8detail::decode(text + from, n - from, codePoint);
+      if (codePoint < 0) return false;
+      // A character that runs on past these 32 bytes: they go on after it.
+      if (to >= at + 32) {
+        next = to;
+        break;
+      }
+      high &= ~0U << (to - at);
+    }
+  }
+  return true;
+}
+#endif
+
 // Whether `text` is well-formed UTF-8 and, when `clean` asks it, holds no
 // NUL and no CR.
 bool wellFormed(std::string_view text, bool clean) {
@@ -178,10 +211,7 @@ bool wellFormed(std::string_view text, bool clean) {
   const auto* p = begin;
   const auto* end = begin + text.size();
 #if defined(__x86_64__)
-  if (text.size() >= 32 && haveAvx2() &&
-      !anyOfAvx2(text.data(), text.size(), '\0', '\r', '\r', true)) {
-    return true;
-  }
+  if (text.size() >= 32 && haveAvx2()) return wellFormedAvx2(begin, text.size(), clean);
 #endif
   while (p < end) {
 #if defined(__x86_64__)
