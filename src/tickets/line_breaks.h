@@ -3,8 +3,11 @@
 #ifndef VELVARIN_TICKETS_LINE_BREAKS_H_
 #define VELVARIN_TICKETS_LINE_BREAKS_H_
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -32,11 +35,29 @@ __attribute__((target("avx2"))) inline std::uint64_t lineBreaksAvx2(const char* 
   return std::uint64_t{lowBits} | std::uint64_t{highBits} << 32;
 }
 
-// Whether this processor runs the AVX2 versions; asked once.
-inline bool haveAvx2() {
-  static const bool yes = __builtin_cpu_supports("avx2");
-  return yes;
-}
 #endif
+
+// The widest instructions that the readers of large files use: AVX2 where
+// the processor runs it. VELVARIN_SIMD=sse2 or =portable in the environment
+// asks for a narrower way, so that each can be tested on any machine.
+enum class simdLevel { portable, sse2, avx2 };
+
+inline simdLevel chosenSimd() {
+  static const simdLevel level = [] {
+#if defined(__x86_64__)
+    const simdLevel best = __builtin_cpu_supports("avx2") ? simdLevel::avx2 : simdLevel::sse2;
+#else
+    const simdLevel best = simdLevel::portable;
+#endif
+    const char* asked = std::getenv("VELVARIN_SIMD");
+    if (asked == nullptr) return best;
+    if (std::strcmp(asked, "portable") == 0) return simdLevel::portable;
+    if (std::strcmp(asked, "sse2") == 0) return std::min(best, simdLevel::sse2);
+    return best;
+  }();
+  return level;
+}
+
+inline bool haveAvx2() { return chosenSimd() == simdLevel::avx2; }
 
 #endif  // VELVARIN_TICKETS_LINE_BREAKS_H_

@@ -43,14 +43,23 @@ inline unsigned afterNthBit(std::uint64_t mask, unsigned left) {
   return static_cast<unsigned>(__builtin_ctzll(mask)) + 1;
 }
 
-// The common loop: `mask64(p)` marks the line breaks among p[0..63].
-template <typename Mask>
-inline const char* skipBlocks(const char* p, const char* end, unsigned& left, Mask mask64) {
+// Past the `left`-th set bit of `mask`, in one step.
+__attribute__((target("bmi,bmi2"))) inline unsigned afterNthBitBmi2(std::uint64_t mask,
+                                                                    unsigned left) {
+  return static_cast<unsigned>(__builtin_ctzll(_pdep_u64(std::uint64_t{1} << (left - 1), mask))) +
+         1;
+}
+
+// The common loop: `mask64(p)` marks the line breaks among p[0..63];
+// `nth` finds the bit past which to go on.
+template <typename Mask, typename Nth>
+inline const char* skipBlocks(const char* p, const char* end, unsigned& left, Mask mask64,
+                              Nth nth) {
   while (end - p >= 64) {
     std::uint64_t mask = mask64(p);
     auto count = static_cast<unsigned>(__builtin_popcountll(mask));
     if (count >= left) {
-      unsigned after = afterNthBit(mask, left);
+      unsigned after = nth(mask, left);
       left = 0;
       return p + after;
     }
@@ -61,7 +70,7 @@ inline const char* skipBlocks(const char* p, const char* end, unsigned& left, Ma
 }
 
 const char* skipSse2(const char* p, const char* end, unsigned& left) {
-  return skipBlocks(p, end, left, lineBreaksSse2);
+  return skipBlocks(p, end, left, lineBreaksSse2, afterNthBit);
 }
 
 // Flattened, so that the mask is made inline and not called for.
@@ -69,18 +78,39 @@ __attribute__((target("avx2,popcnt"), flatten)) const char* skipAvx2(const char*
                                                                      unsigned& left) {
   return skipBlocks(
       p, end, left,
-      [](const char* at) __attribute__((target("avx2"))) { return lineBreaksAvx2(at); });
+      [](const char* at) __attribute__((target("avx2"))) { return lineBreaksAvx2(at); },
+      afterNthBit);
+}
+
+__attribute__((target("avx2,popcnt,bmi,bmi2"), flatten)) const char* skipAvx2Bmi2(const char* p,
+                                                                                  const char* end,
+                                                                                  unsigned& left) {
+  return skipBlocks(
+      p, end, left,
+      [](const char* at) __attribute__((target("avx2"))) { return lineBreaksAvx2(at); },
+      afterNthBitBmi2);
 }
 #endif
 
 // The fastest skipper this processor runs, chosen once.
 skipper bestSkipper() {
+  static const skipper chosen = [] {
+    switch (chosenSimd()) {
 #if defined(__x86_64__)
-  static const skipper chosen = haveAvx2() ? skipAvx2 : skipSse2;
-  return chosen;
-#else
-  return skipPortable;
+      case simdLevel::avx2:
+        // pdep takes many steps on the first two generations of Zen.
+        return __builtin_cpu_supports("bmi2") && !__builtin_cpu_is("znver1") &&
+                       !__builtin_cpu_is("znver2")
+                   ? skipAvx2Bmi2
+                   : skipAvx2;
+      case simdLevel::sse2:
+        return skipSse2;
 #endif
+      default:
+        return skipPortable;
+    }
+  }();
+  return chosen;
 }
 
 // Follows the records through the file's bytes as they come, block by block.

@@ -88,11 +88,16 @@ inline std::size_t shortWord(const char* at, std::size_t left) {
 }
 
 finder bestFinder() {
+  switch (chosenSimd()) {
 #if defined(__x86_64__)
-  return haveAvx2() ? findAvx2 : findSse2;
-#else
-  return findPortable;
+    case simdLevel::avx2:
+      return findAvx2;
+    case simdLevel::sse2:
+      return findSse2;
 #endif
+    default:
+      return findPortable;
+  }
 }
 
 }  // namespace
