@@ -216,6 +216,16 @@ const Case kCases[] = {
      1,
      false,
      {}},
+    // Otherwise sound bookings whose ticket type alone is wrong.
+    {"CheckTicketTypeWithWhiteSpace",
+     "1\nAda\nIT\n01-01-2026\n1000\n1\n1\nTwo words\n5\n\n"
+     "2\nBo\nIT\n01-01-2026\n1000\n1\n1\nThirty-one-bytes-ending-in-tab\t\n5\n\n",
+     {"check"},
+     "ticket.txt:8: ticket type 'Two words' holds white space\n"
+     "ticket.txt:18: ticket type 'Thirty-one-bytes-ending-in-tab^I' holds white space\n",
+     1,
+     false,
+     {}},
     {"CheckDuplicatesWarnsOnly",
      kThree,
      {"check", "--duplicates"},

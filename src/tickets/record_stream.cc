@@ -66,25 +66,16 @@ __attribute__((target("avx2,bmi"), flatten)) unsigned findAvx2(const char* bytes
 }
 #endif
 
-// How many of the bytes at `at` (`left` of them) come before the first
-// white space, as far as can be told at a glance: a booking number's
-// length, at once and without a branch; else a count to go on from.
-inline std::size_t shortWord(const char* at, std::size_t left) {
+// How many of the bytes at `at` come before the first white space, as far
+// as can be told at a glance: a booking number's length, at once and
+// without a branch; else a count to go on from. Reads 16 bytes.
+inline std::size_t shortWord(const char* at) {
 #if defined(__x86_64__)
-  if (left >= 16) {
-    // White space is ' ' and '\t' to '\r', the bytes that stay put when
-    // taken down to '\t' + 4 at most.
-    __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-    __m128i past = _mm_sub_epi8(bytes, _mm_set1_epi8('\t'));
-    __m128i space = _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(' ')),
-                                 _mm_cmpeq_epi8(_mm_min_epu8(past, _mm_set1_epi8(4)), past));
-    auto mask = static_cast<unsigned>(_mm_movemask_epi8(space)) | 1U << 16;
-    return static_cast<std::size_t>(__builtin_ctz(mask));
-  }
-#endif
+  return static_cast<std::size_t>(__builtin_ctz(whiteSpaceMask16(at) | 1U << 16));
+#else
   (void)at;
-  (void)left;
   return 0;
+#endif
 }
 
 finder bestFinder() {
@@ -118,7 +109,10 @@ std::size_t bufferFor(int fd, std::size_t blockSize) {
 }  // namespace
 
 RecordStream::RecordStream(int fd, std::size_t blockSize, std::uint64_t from)
-    : fd_(fd), capacity_(bufferFor(fd, blockSize)), buf_(new char[capacity_]), base_(from) {}
+    : fd_(fd),
+      capacity_(bufferFor(fd, blockSize)),
+      buf_(new char[capacity_ + kReadPast]()),
+      base_(from) {}
 
 RecordStream::~RecordStream() = default;
 
@@ -133,7 +127,7 @@ bool RecordStream::refill() {
   }
   if (size_ == capacity_) {
     // One record fills the whole buffer: only then does it grow.
-    std::unique_ptr<char[]> grown(new char[capacity_ * 2]);
+    std::unique_ptr<char[]> grown(new char[capacity_ * 2 + kReadPast]());
     std::memcpy(grown.get(), buf_.get(), size_);
     buf_ = std::move(grown);
     capacity_ *= 2;
@@ -195,7 +189,7 @@ const rawRecord* RecordStream::next() {
     r.start = base_ + pos_;
     r.lead = std::string_view(bytes + pos_, p - pos_);
     std::size_t lineEnd = take > 0 ? lineBreaks[0] : size_;
-    std::size_t word = p + shortWord(bytes + p, size_ - p);
+    std::size_t word = p + shortWord(bytes + p);
     if (word > lineEnd) word = lineEnd;
     while (word < lineEnd && !isWhiteSpace(bytes[word])) ++word;
     r.fields[0] = std::string_view(bytes + p, word - p);

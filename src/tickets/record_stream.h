@@ -16,6 +16,11 @@
 enum class field { booking, customer, movie, date, time, guests, house, type, fee };
 constexpr std::size_t kFields = 9;
 
+// How many bytes from the start of any view of a record can be read, as
+// many bytes at a time, even past the view's end; what lies past its end
+// is not said.
+constexpr std::size_t kReadPast = 32;
+
 // One record as it stands in the file. The views are valid until the next
 // record is read.
 struct rawRecord {
