@@ -350,6 +350,54 @@ TEST_F(AdminFiles, LeftoverTemporaryFileIsClearedByTheNextRewrite) {
   EXPECT_FALSE(std::filesystem::exists(path("ticket.txt.velvarin-new")));
 }
 
+// Each number of an otherwise sound booking at the edges of what is taken:
+// check says what is wrong with it, and nothing about what is right.
+TEST_F(AdminFiles, CheckTellsEachNumberRightOrWrong) {
+  struct Value {
+    std::size_t line;  // 0 for the booking number, 4 for the show time, ...
+    const char* text;
+    bool right;
+  } values[] = {
+      {0, "1", true},          {0, "9999", true},       {0, "0", false},
+      {0, "01", false},        {0, "10000", false},     {0, "-1", false},
+      {0, "4a", false},        {4, "1000", true},       {4, "2300", true},
+      {4, "0999", false},      {4, "999", false},       {4, "2301", false},
+      {4, "1a00", false},      {4, "10000", false},     {4, "+100", false},
+      {5, "0", true},          {5, "-5", true},         {5, "123456789", true},
+      {5, "1234567890", true}, {5, "2147483647", true}, {5, "-2147483648", true},
+      {5, "01", false},        {5, "-0", false},        {5, "2147483648", false},
+      {5, "+1", false},        {5, "1x", false},        {5, "", false},
+      {6, "000000000", false}, {6, "99999999", true},   {8, "-2147483649", false},
+      {8, "12 ", false},       {8, "1.5", false},       {8, "987654321", true},
+  };
+  const char* const names[] = {
+      "booking number", "", "",         "", "show time", "number of guests",
+      "house number",   "", "total fee"};
+  std::string file;
+  std::string expected;
+  std::size_t first = 1;  // the line of the record's booking number
+  for (const Value& v : values) {
+    std::vector<std::string> lines = {"42", "Ada", "Zootopia", "24-12-2026", "1930",
+                                      "2",  "3",   "Adult",    "150"};
+    lines[v.line] = v.text;
+    for (const std::string& line : lines) file += line + "\n";
+    file += "\n";
+    if (!v.right) {
+      expected += "ticket.txt:" + std::to_string(first + v.line) + ": " + names[v.line] + " '" +
+                  v.text + "' is not " +
+                  (v.line == 0   ? "1 to 9999"
+                   : v.line == 4 ? "1000 to 2300"
+                                 : "a 32-bit integer") +
+                  " in plain decimal\n";
+    }
+    first += 10;
+  }
+  writeFile("ticket.txt", file);
+  ProgramRun run = runAdmin(dir_.string(), {"check"});
+  EXPECT_EQ(run.output, expected);
+  EXPECT_EQ(run.status, 1);
+}
+
 // A large file is checked in two halves at once; it must say just what a
 // check in one go says (as --duplicates does, warnings aside).
 TEST_F(AdminFiles, LargeFileIsCheckedAsInOneGo) {
