@@ -398,6 +398,31 @@ TEST_F(AdminFiles, CheckTellsEachNumberRightOrWrong) {
   EXPECT_EQ(run.status, 1);
 }
 
+// A large file is exported in pieces by two threads at once; it must come
+// out as if read in one go, whatever falls at the pieces' edges.
+TEST_F(AdminFiles, LargeFileIsExportedAsInOneGo) {
+  const std::string base = kThree + "5\n\nM\nD\n1000\n1\n1\nT\n1\n\n\n" +
+                           "8\r\nCR\r\nIT\r\n01-01-2026\r\n1000\r\n1\r\n1\r\nVIP\r\n10\r\n\r\n";
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"list", "--format", "csv"},
+        std::vector<std::string>{"find", "42", "8", "--format", "csv"}}) {
+    writeFile("ticket.txt", base);
+    ProgramRun small = runAdmin(dir_.string(), args);
+    ASSERT_EQ(small.status, 0) << small.errors;
+    const std::size_t header = small.output.find("\r\n") + 2;
+    std::string file;
+    std::string expected = small.output.substr(0, header);
+    while (file.size() < (std::size_t{9} << 20)) {
+      file += base;
+      expected += small.output.substr(header);
+    }
+    writeFile("ticket.txt", file);
+    ProgramRun large = runAdmin(dir_.string(), args, 300);
+    EXPECT_EQ(large.status, 0) << large.errors;
+    EXPECT_TRUE(large.output == expected) << "output differs for " << args[0];
+  }
+}
+
 // A large file is checked in two halves at once; it must say just what a
 // check in one go says (as --duplicates does, warnings aside).
 TEST_F(AdminFiles, LargeFileIsCheckedAsInOneGo) {

@@ -652,4 +652,55 @@ TEST_F(TicketFileTest, ReadingInHalvesSeesWhatOneReaderSees) {
   }
 }
 
+// The reader of pieces ahead: what it read of a piece, once taken, joins
+// what the first reader saw.
+class PieceCollector : public Collector {
+ public:
+  explicit PieceCollector(Collector& first) : first_(first) {}
+  void begin() override { seen.clear(); }
+  void taken(std::uint64_t line) override {
+    for (item i : seen) {
+      i.line += line - 1;
+      first_.seen.push_back(i);
+    }
+    seen.clear();
+    ++pieces;
+  }
+  std::size_t pieces = 0;
+
+ private:
+  Collector& first_;
+};
+
+// Records, gaps and lines come out as one reader alone sees them, in
+// pieces of any size, however far the second reader got when the first
+// arrived, and wherever an empty line inside a record misleads a guess.
+TEST_F(TicketFileTest, ReadingInPiecesSeesWhatOneReaderSees) {
+  std::string bytes = "\n \n";
+  for (int i = 0; i < 400; ++i) {
+    bytes += i % 37 == 5 ? "5\n\nM\nD\n1000\n1\n1\nT\n1\n\n" : kFirst;
+    if (i % 53 == 0) bytes += "\n\n";
+    bytes += kSecond;
+  }
+  bytes += "7\nCut";
+  writeFile("ticket.txt", bytes);
+  uniqueFd fd = openTicketFile(ticketPath());
+  Collector alone;
+  {
+    RecordStream stream(fd.get());
+    stream.onGap([&](std::string_view piece, std::uint64_t line) { alone.gap(piece, line); });
+    while (const rawRecord* r = stream.next()) alone.record(*r);
+  }
+  std::size_t pieces = 0;
+  for (std::uint64_t piece : {1, 7, 64, 100, 333, 1000, 5000, 100000}) {
+    SCOPED_TRACE(piece);
+    Collector first;
+    PieceCollector second(first);
+    EXPECT_FALSE(readInPieces(fd.get(), first, second, piece).failed);
+    EXPECT_TRUE(first.seen == alone.seen);
+    pieces += second.pieces;
+  }
+  EXPECT_GT(pieces, 0U);
+}
+
 }  // namespace

@@ -20,8 +20,16 @@ int writeAll(int fd, const char* data, std::size_t size) {
 
 }  // namespace
 
+void Output::put(const char* data, std::size_t size) {
+  if (memory_ != nullptr) {
+    memory_->append(data, size);
+  } else if (error_ == 0) {
+    error_ = writeAll(fd_, data, size);
+  }
+}
+
 bool Output::flush() {
-  if (error_ == 0) error_ = writeAll(fd_, buf_.get(), size_);
+  put(buf_.get(), size_);
   size_ = 0;
   return error_ == 0;
 }
@@ -29,7 +37,7 @@ bool Output::flush() {
 Output& Output::writeLarge(std::string_view text) {
   flush();
   if (text.size() >= kBlock) {
-    if (error_ == 0) error_ = writeAll(fd_, text.data(), text.size());
+    put(text.data(), text.size());
   } else {
     std::memcpy(buf_.get(), text.data(), text.size());
     size_ = text.size();

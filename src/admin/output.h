@@ -1,16 +1,19 @@
 // A buffered writer to a file descriptor, for the tool's standard output
-// and standard error.
+// and standard error, or to memory, for output made ahead of its turn.
 #ifndef VELVARIN_ADMIN_OUTPUT_H_
 #define VELVARIN_ADMIN_OUTPUT_H_
 
 #include <cstddef>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <string_view>
 
 class Output {
  public:
   explicit Output(int fd) : fd_(fd), buf_(new char[kBlock]) {}
+  // Appends to `memory` instead.
+  explicit Output(std::string& memory) : fd_(-1), memory_(&memory), buf_(new char[kBlock]) {}
   Output(const Output&) = delete;
   Output& operator=(const Output&) = delete;
   ~Output() { flush(); }
@@ -38,14 +41,18 @@ class Output {
   static constexpr std::size_t kBlock = std::size_t{1} << 16;
   // Writes out what is buffered; false once any write has failed.
   bool flush();
+  // Forgets what is buffered and not yet written.
+  void discard() { size_ = 0; }
   // The errno of the first failed write, or 0.
   [[nodiscard]] int error() const { return error_; }
   [[nodiscard]] int fd() const { return fd_; }
 
  private:
   Output& writeLarge(std::string_view text);
+  void put(const char* data, std::size_t size);
 
   int fd_;
+  std::string* memory_ = nullptr;
   int error_ = 0;
   std::unique_ptr<char[]> buf_;
   std::size_t size_ = 0;

@@ -116,6 +116,13 @@ RecordStream::RecordStream(int fd, std::size_t blockSize, std::uint64_t from)
 
 RecordStream::~RecordStream() = default;
 
+void RecordStream::skipTo(std::uint64_t offset, std::uint64_t line) {
+  base_ = offset;
+  size_ = pos_ = 0;
+  line_ = line;
+  eof_ = failed_;
+}
+
 bool RecordStream::refill() {
   if (eof_) return false;
   if (pos_ > 0) {
@@ -253,46 +260,136 @@ std::uint64_t middleRecordStart(int fd, std::uint64_t minimum) {
   return likelyRecordStart(fd, static_cast<std::uint64_t>(st.st_size) / 2);
 }
 
-halvesRead readInHalves(int fd, halfReader& first, halfReader& second, std::uint64_t minimum) {
-  std::uint64_t split = middleRecordStart(fd, minimum);
-  stopFlag stop;
-  bool secondWhole = false;
-  std::thread other;
-  if (split > 0) {
-    other = std::thread([&] {
-      RecordStream stream(fd, std::size_t{1} << 20, split);
-      stream.onGap([&](std::string_view piece, std::uint64_t line) { second.gap(piece, line); });
-      bool whole = true;
-      while (const rawRecord* r = stream.next()) {
-        if (stop.raised.load(std::memory_order_relaxed) || !second.record(*r)) {
-          whole = false;
-          break;
-        }
-      }
-      secondWhole = whole && !stream.failed();
-    });
+namespace {
+
+// The second reader, at work on a piece of the file on a thread of its own.
+class PieceAhead {
+ public:
+  PieceAhead(int fd, halfReader& reader) : fd_(fd), reader_(reader) {}
+  PieceAhead(const PieceAhead&) = delete;
+  PieceAhead& operator=(const PieceAhead&) = delete;
+  ~PieceAhead() { stop(); }
+
+  // Reads the records that begin in [begin, end) (end 0: to the end of the
+  // file).
+  void start(std::uint64_t begin, std::uint64_t end) {
+    begin_ = begin;
+    whole_ = false;
+    stop_.raised = false;
+    reader_.begin();
+    if (!stream_) {
+      stream_ = std::make_unique<RecordStream>(fd_, std::size_t{1} << 18, begin);
+      stream_->onGap(
+          [this](std::string_view piece, std::uint64_t line) { reader_.gap(piece, line); });
+    } else {
+      stream_->skipTo(begin, 1);
+    }
+    thread_ = std::thread([this, end] { read(end); });
   }
+
+  [[nodiscard]] bool running() const { return thread_.joinable(); }
+  [[nodiscard]] std::uint64_t begin() const { return begin_; }
+
+  // Waits for the piece; whether it was read whole.
+  bool finish() {
+    thread_.join();
+    return whole_;
+  }
+  // Stops the reader at the next record and waits for it; whether what it
+  // read so far stands, up to after().
+  bool stop() {
+    if (!thread_.joinable()) return false;
+    stop_.raised = true;
+    thread_.join();
+    return whole_;
+  }
+  // Where the reader stopped (at a record's start or the end of the file),
+  // and the line there, counted from the piece's first line.
+  [[nodiscard]] std::uint64_t after() const { return after_; }
+  [[nodiscard]] std::uint64_t afterLine() const { return afterLine_; }
+
+ private:
+  void read(std::uint64_t end) {
+    while (const rawRecord* r = stream_->next()) {
+      if ((end != 0 && r->start >= end) || stop_.raised.load(std::memory_order_relaxed)) {
+        after_ = r->start;
+        afterLine_ = r->line;
+        whole_ = true;
+        return;
+      }
+      if (!reader_.record(*r)) return;
+    }
+    after_ = stream_->size();
+    afterLine_ = stream_->line();
+    whole_ = !stream_->failed();
+  }
+
+  int fd_;
+  halfReader& reader_;
+  stopFlag stop_;
+  std::unique_ptr<RecordStream> stream_;
+  std::thread thread_;
+  std::uint64_t begin_ = 0;
+  std::uint64_t after_ = 0;
+  std::uint64_t afterLine_ = 0;
+  bool whole_ = false;
+};
+
+// The reading of readInHalves and readInPieces: `piece` bytes after where
+// the first reader stands, the second reader begins a piece of as many
+// bytes, if a record plainly begins there. With `rest` the first reader,
+// arriving there, takes what the second has read so far and reads the
+// rest itself; else it waits for the whole piece.
+halvesRead readAhead(int fd, halfReader& first, halfReader& second, std::uint64_t piece,
+                     bool rest) {
+  struct stat st {};
+  const std::uint64_t size =
+      fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
+  PieceAhead ahead(fd, second);
+  auto startAfter = [&](std::uint64_t from) {
+    if (piece == 0 || from >= size || size - from <= piece) return;
+    const std::uint64_t begin = likelyRecordStart(fd, from + piece);
+    if (begin == 0) return;
+    ahead.start(begin, piece < size - begin ? likelyRecordStart(fd, begin + piece) : 0);
+  };
+
   halvesRead result;
   RecordStream stream(fd);
-  stream.onGap([&](std::string_view piece, std::uint64_t line) { first.gap(piece, line); });
+  stream.onGap([&](std::string_view gap, std::uint64_t line) { first.gap(gap, line); });
+  startAfter(0);
   while (const rawRecord* r = stream.next()) {
-    if (split > 0 && r->end > split) {
+    if (ahead.running() && r->end > ahead.begin()) {
       // A record begins where the second reader began, or the guess was
-      // wrong and this reader goes on alone.
-      if (r->start != split) stop.raised = true;
-      other.join();
-      if (r->start == split && secondWhole) {
+      // wrong and this reader reads that piece itself.
+      const bool there = r->start == ahead.begin();
+      if (there && (rest ? ahead.stop() : ahead.finish())) {
         result.secondLine = r->line;
-        return result;
+        second.taken(r->line);
+        stream.skipTo(ahead.after(), r->line + ahead.afterLine() - 1);
+        startAfter(ahead.after());
+        continue;
       }
-      split = 0;
+      ahead.stop();
+      startAfter(r->start);
     }
     first.record(*r);
   }
-  if (other.joinable()) {
-    stop.raised = true;
-    other.join();
-  }
+  ahead.stop();
   result.failed = stream.failed();
   return result;
+}
+
+}  // namespace
+
+halvesRead readInHalves(int fd, halfReader& first, halfReader& second, std::uint64_t minimum) {
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+      static_cast<std::uint64_t>(st.st_size) < minimum) {
+    return readAhead(fd, first, second, 0, false);
+  }
+  return readAhead(fd, first, second, static_cast<std::uint64_t>(st.st_size) / 2, false);
+}
+
+halvesRead readInPieces(int fd, halfReader& first, halfReader& second, std::uint64_t piece) {
+  return readAhead(fd, first, second, piece, true);
 }

@@ -66,6 +66,11 @@ class RecordStream {
   [[nodiscard]] bool failed() const { return failed_; }
   // The file offset reached: the file's size, once next() has returned null.
   [[nodiscard]] std::uint64_t size() const { return base_ + size_; }
+  // The line number that the next line read would have.
+  [[nodiscard]] std::uint64_t line() const { return line_; }
+  // Goes on from `offset` (where a record or the end of the file is),
+  // which is line `line`, as if what lies before it had been read.
+  void skipTo(std::uint64_t offset, std::uint64_t line);
 
  private:
   // Makes room and reads more; false at the end of the file.
@@ -109,12 +114,18 @@ class alignas(64) halfReader {
   virtual bool record(const rawRecord& r) = 0;
   // The white space between records, as gapSink takes it.
   virtual void gap(std::string_view piece, std::uint64_t line) = 0;
+  // For the reader of pieces ahead: a new piece begins, and what it kept of
+  // one that was not taken is to be forgotten.
+  virtual void begin() {}
+  // For the reader of pieces ahead: what it read of its piece began at the
+  // file's line `line` and is the file's, to be handed on now.
+  virtual void taken(std::uint64_t line) { (void)line; }
 };
 
 struct halvesRead {
-  // The file's line at which the second half began, or 0 when the first
-  // reader read the whole file and what the second one saw is to be
-  // forgotten.
+  // The file's line at which the second half (or the last piece taken)
+  // began, or 0 when the first reader read the whole file and what the
+  // second one saw is to be forgotten.
   std::uint64_t secondLine = 0;
   bool failed = false;  // reading the file failed
 };
@@ -128,5 +139,14 @@ struct halvesRead {
 // the first reader reads on to the end.
 halvesRead readInHalves(int fd, halfReader& first, halfReader& second,
                         std::uint64_t minimum = std::uint64_t{16} << 20);
+
+// Reads the records of the regular file `fd` in file order, in pieces of
+// about `piece` bytes: `first` reads on this thread while `second` reads
+// the next piece on another. When `first` arrives where the piece began,
+// what `second` has read of it so far is taken (second.taken(), on this
+// thread) and `first` reads on after it; if no record began there, all of
+// it is forgotten and `first` reads it itself. Line numbers of `second`
+// count from its piece's first line.
+halvesRead readInPieces(int fd, halfReader& first, halfReader& second, std::uint64_t piece);
 
 #endif  // VELVARIN_TICKETS_RECORD_STREAM_H_
