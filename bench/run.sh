@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Benchmarks velvarin side by side with the tools a user would use instead:
-# cat for the listing, grep for the search, cat for a long session's output,
-# /bin/true for start-up. Builds what it needs, makes the ticket files once
+# cat for the listing, grep (and wc -l, near the machine's limit) for the
+# search, cat for a long session's output, /bin/true for start-up. Builds what it needs, makes the ticket files once
 # (in $VELVARIN_BENCH_DIR, default /tmp/velvarin-bench) and prints a table of
 # medians over $RUNS runs (default 5).
 #   bench/run.sh [RECORDS...]     default: 1000000 4000000 16000000
@@ -18,15 +18,19 @@ velvarin=$build/velvarin
 runner=$build/bench/runner
 mkdir -p "$work"
 
-# Seconds that `bash -c "$1"` takes, the median of $runs runs.
-median_time() {
+# The seconds that `bash -c "$1"` and `bash -c "$2"` take, the medians of
+# $runs runs each, taken in turn so that both see the machine alike.
+paired_medians() {
   local i start end
   for ((i = 0; i < runs; i++)); do
-    start=$(date +%s%N)
-    bash -c "$1"
-    end=$(date +%s%N)
-    echo $(((end - start) / 1000))
-  done | sort -n | awk '{t[NR] = $1} END {printf "%.4f", t[int((NR + 1) / 2)] / 1e6}'
+    for side in 1 2; do
+      start=$(date +%s%N)
+      if [ "$side" = 1 ]; then bash -c "$1"; else bash -c "$2"; fi
+      end=$(date +%s%N)
+      echo "$side $(((end - start) / 1000))"
+    done
+  done | sort -k1,1n -k2,2n | awk '{t[$1, ++n[$1]] = $2}
+    END {printf "%.4f %.4f\n", t[1, int((n[1] + 1) / 2)] / 1e6, t[2, int((n[2] + 1) / 2)] / 1e6}'
 }
 
 # Peak resident memory of velvarin in KiB in the pipeline `$1`, where the
@@ -41,8 +45,7 @@ peak_kib() {
 
 row() {  # case, velvarin command, reference command, peak-memory pipeline
   local mine theirs
-  mine=$(median_time "$2")
-  theirs=$(median_time "$3")
+  read -r mine theirs < <(paired_medians "$2" "$3")
   printf '| %s | %s s | %s s | %.2f | %s KiB |\n' "$1" "$mine" "$theirs" \
     "$(echo "$mine $theirs" | awk '{print $1 / $2}')" "$(peak_kib "$4")"
 }
@@ -59,6 +62,12 @@ for n in "${sizes[@]}"; do
   row "search, $n records ($size MB) vs grep -c -x -F" \
     "printf '4\n1234\nn\n7\n' | $velvarin | cat >/dev/null" \
     "grep -c -x -F 1234 ticket.txt | cat >/dev/null" \
+    "printf '4\n1234\nn\n7\n' | VELVARIN | cat >/dev/null"
+  # wc -l counts the file's line breaks with AVX2: near what any reader of
+  # every byte can do.
+  row "search, $n records ($size MB) vs wc -l" \
+    "printf '4\n1234\nn\n7\n' | $velvarin | cat >/dev/null" \
+    "wc -l ticket.txt | cat >/dev/null" \
     "printf '4\n1234\nn\n7\n' | VELVARIN | cat >/dev/null"
   row "listing, $n records ($size MB) vs cat" \
     "printf '2\n7\n' | $velvarin | cat >/dev/null" \
