@@ -137,7 +137,7 @@ class Checker : public halfReader {
     // A number of up to nine digits with no leading zero is a 32-bit
     // integer as velvarin writes it; others are asked about in full.
     auto integer = [](std::string_view text) {
-      return (text.size() <= 9 && text.size() > 0 && (text[0] != '0' || text.size() == 1) &&
+      return (text.size() <= 9 && !text.empty() && (text[0] != '0' || text.size() == 1) &&
               allDigits(text)) ||
              writtenInt32(text);
     };
@@ -157,13 +157,14 @@ class Checker : public halfReader {
   // compare as their values do, and four bytes at once as a number.
   static bool showTime(std::string_view digits) {
     auto byte = [&](std::size_t i) { return std::uint32_t{static_cast<unsigned char>(digits[i])}; };
-    const std::uint32_t value = byte(0) << 24 | byte(1) << 16 | byte(2) << 8 | byte(3);
-    return value >= 0x31303030 && value <= 0x32333030;  // "1000" and "2300"
+    const std::uint32_t number = byte(0) << 24 | byte(1) << 16 | byte(2) << 8 | byte(3);
+    return number >= 0x31303030 && number <= 0x32333030;  // "1000" and "2300"
   }
 
   // Whether `text`, at most 16 bytes long, is all decimal digits.
   static bool allDigits(std::string_view text) {
 #if defined(__x86_64__)
+    // cppcheck-suppress knownConditionTrueFalse
     static_assert(kReadPast >= 16);
     const __m128i past = _mm_sub_epi8(
         _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data())), _mm_set1_epi8('0'));
@@ -179,6 +180,7 @@ class Checker : public halfReader {
   // Whether `text`, at most 31 bytes long, holds white space.
   static bool holdsWhiteSpace(std::string_view text) {
 #if defined(__x86_64__)
+    // cppcheck-suppress knownConditionTrueFalse
     static_assert(kReadPast >= 32);
     const unsigned spaces = whiteSpaceMask16(text.data()) | whiteSpaceMask16(text.data() + 16)
                                                                 << 16;

@@ -259,7 +259,7 @@ class SecondHalf {
     thread_.join();
     if (!whole_) return std::nullopt;
     for (std::size_t at = 0; at < kept_.size();) {
-      auto field = static_cast<std::size_t>(kept_[at]);
+      auto field = static_cast<std::size_t>(static_cast<unsigned char>(kept_[at]));
       std::size_t size = 0;
       std::memcpy(&size, kept_.data() + at + 1, sizeof size);
       at += 1 + sizeof size;
