@@ -265,7 +265,9 @@ namespace {
 // The second reader, at work on a piece of the file on a thread of its own.
 class PieceAhead {
  public:
-  PieceAhead(int fd, halfReader& reader) : fd_(fd), reader_(reader) {}
+  // `blockSize` as for RecordStream: a small piece needs no large block.
+  PieceAhead(int fd, halfReader& reader, std::size_t blockSize)
+      : fd_(fd), reader_(reader), blockSize_(blockSize) {}
   PieceAhead(const PieceAhead&) = delete;
   PieceAhead& operator=(const PieceAhead&) = delete;
   ~PieceAhead() { stop(); }
@@ -278,7 +280,7 @@ class PieceAhead {
     stop_.raised = false;
     reader_.begin();
     if (!stream_) {
-      stream_ = std::make_unique<RecordStream>(fd_, std::size_t{1} << 18, begin);
+      stream_ = std::make_unique<RecordStream>(fd_, blockSize_, begin);
       stream_->onGap(
           [this](std::string_view piece, std::uint64_t line) { reader_.gap(piece, line); });
     } else {
@@ -326,6 +328,7 @@ class PieceAhead {
 
   int fd_;
   halfReader& reader_;
+  std::size_t blockSize_;
   stopFlag stop_;
   std::unique_ptr<RecordStream> stream_;
   std::thread thread_;
@@ -345,7 +348,8 @@ halvesRead readAhead(int fd, halfReader& first, halfReader& second, std::uint64_
   struct stat st {};
   const std::uint64_t size =
       fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
-  PieceAhead ahead(fd, second);
+  PieceAhead ahead(fd, second,
+                   std::min(std::size_t{1} << 20, std::max<std::size_t>(piece / 8, 4096)));
   auto startAfter = [&](std::uint64_t from) {
     if (piece == 0 || from >= size || size - from <= piece) return;
     const std::uint64_t begin = likelyRecordStart(fd, from + piece);
