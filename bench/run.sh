@@ -18,20 +18,8 @@ velvarin=$build/velvarin
 runner=$build/bench/runner
 mkdir -p "$work"
 
-# The seconds that `bash -c "$1"` and `bash -c "$2"` take, the medians of
-# $runs runs each, taken in turn so that both see the machine alike.
-paired_medians() {
-  local i start end
-  for ((i = 0; i < runs; i++)); do
-    for side in 1 2; do
-      start=$(date +%s%N)
-      if [ "$side" = 1 ]; then bash -c "$1"; else bash -c "$2"; fi
-      end=$(date +%s%N)
-      echo "$side $(((end - start) / 1000))"
-    done
-  done | sort -k1,1n -k2,2n | awk '{t[$1, ++n[$1]] = $2}
-    END {printf "%.4f %.4f\n", t[1, int((n[1] + 1) / 2)] / 1e6, t[2, int((n[2] + 1) / 2)] / 1e6}'
-}
+# shellcheck source=bench/timing.sh
+source "$root/bench/timing.sh"
 
 # Peak resident memory of velvarin in KiB in the pipeline `$1`, where the
 # word VELVARIN stands for velvarin run under the runner.
@@ -45,7 +33,7 @@ peak_kib() {
 
 row() {  # case, velvarin command, reference command, peak-memory pipeline
   local mine theirs
-  read -r mine theirs < <(paired_medians "$2" "$3")
+  read -r mine theirs < <(paired_medians true "$2" true "$3")
   printf '| %s | %s s | %s s | %.2f | %s KiB |\n' "$1" "$mine" "$theirs" \
     "$(echo "$mine $theirs" | awk '{print $1 / $2}')" "$(peak_kib "$4")"
 }
