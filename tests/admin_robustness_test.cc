@@ -75,14 +75,7 @@ TEST_F(AdminRobustness, OperatorsAppendWhileBookingsAreCancelledAndAmended) {
   writeFile("ticket.txt", before);
   const int operators = 3;
   const int each = 150;
-  std::vector<std::thread> running;
-  std::vector<ProgramRun> runs(operators);
-  for (int i = 0; i < operators; ++i) {
-    running.emplace_back([&, i] {
-      runs[i] =
-          runVelvarin(dir_.string(), manyBookings("operator " + std::to_string(i), each), {}, 600);
-    });
-  }
+  OperatorsAtWork adding(dir_.string(), operators, each);
   std::vector<int> statuses;
   for (int n = 5001; n <= 5020; ++n) {
     statuses.push_back(runAdmin(dir_.string(), {"cancel", std::to_string(n)}).status);
@@ -90,7 +83,7 @@ TEST_F(AdminRobustness, OperatorsAppendWhileBookingsAreCancelledAndAmended) {
         runAdmin(dir_.string(), {"amend", std::to_string(n + 20), "customer=Amended", "fee=999"})
             .status);
   }
-  for (std::thread& t : running) t.join();
+  const std::vector<ProgramRun>& runs = adding.finish();
   for (int status : statuses) EXPECT_EQ(status, 0);
   for (const ProgramRun& run : runs) {
     EXPECT_EQ(run.status, 0);

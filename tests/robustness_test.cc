@@ -340,16 +340,8 @@ TEST_F(Robustness, KilledAtRandomMoments) {
 TEST_F(Robustness, SeveralOperatorsAtOnce) {
   const int operators = 4;
   const int each = 2000;
-  std::vector<std::thread> running;
-  std::vector<ProgramRun> runs(operators);
-  for (int i = 0; i < operators; ++i) {
-    running.emplace_back([&, i] {
-      runs[i] =
-          runVelvarin(dir_.string(), manyBookings("operator " + std::to_string(i), each), {}, 600);
-    });
-  }
-  for (std::thread& t : running) t.join();
-  for (const ProgramRun& run : runs) EXPECT_EQ(run.status, 0);
+  OperatorsAtWork adding(dir_.string(), operators, each);
+  for (const ProgramRun& run : adding.finish()) EXPECT_EQ(run.status, 0);
   RecordCheck check = checkRecords(readFile("ticket.txt").value_or(""));
   ASSERT_TRUE(check.ok) << check.why;
   EXPECT_EQ(check.records.size(), static_cast<std::size_t>(operators * each));

@@ -87,3 +87,20 @@ std::string manyBookings(const std::string& who, int count) {
   }
   return input;
 }
+
+OperatorsAtWork::OperatorsAtWork(const std::string& dir, int operators, int each)
+    : runs_(static_cast<std::size_t>(operators)) {
+  for (int i = 0; i < operators; ++i) {
+    running_.emplace_back([this, dir, i, each] {
+      runs_[static_cast<std::size_t>(i)] =
+          runVelvarin(dir, manyBookings("operator " + std::to_string(i), each), {}, 600);
+    });
+  }
+}
+
+const std::vector<ProgramRun>& OperatorsAtWork::finish() {
+  for (std::thread& t : running_) {
+    if (t.joinable()) t.join();
+  }
+  return runs_;
+}

@@ -3,6 +3,7 @@
 #define VELVARIN_TESTS_RUN_PROGRAM_H_
 
 #include <string>
+#include <thread>
 #include <vector>
 
 struct ProgramRun {
@@ -21,6 +22,23 @@ ProgramRun runVelvarin(const std::string& dir, const std::string& input,
 // What an operator types to add `count` bookings named `who`, numbered 1
 // to count, and then to quit.
 std::string manyBookings(const std::string& who, int count);
+
+// Operators adding `each` bookings apiece (manyBookings), all at once, each
+// a velvarin of its own in `dir`, named "operator 0", "operator 1", ...
+class OperatorsAtWork {
+ public:
+  OperatorsAtWork(const std::string& dir, int operators, int each);
+  ~OperatorsAtWork() { finish(); }
+  OperatorsAtWork(const OperatorsAtWork&) = delete;
+  OperatorsAtWork& operator=(const OperatorsAtWork&) = delete;
+
+  // Waits for every operator; their runs, in operator order.
+  const std::vector<ProgramRun>& finish();
+
+ private:
+  std::vector<ProgramRun> runs_;
+  std::vector<std::thread> running_;
+};
 
 // Runs velvarin-admin with `args` in `dir`, with empty standard input.
 ProgramRun runAdmin(const std::string& dir, const std::vector<std::string>& args,
