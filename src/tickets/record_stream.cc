@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <thread>
 
 #include "text/white_space.h"
@@ -95,13 +96,19 @@ finder bestFinder() {
 
 namespace {
 
+// The size of `fd` if it is a regular file.
+std::optional<std::uint64_t> regularSize(int fd) {
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  return static_cast<std::uint64_t>(st.st_size);
+}
+
 // A small file needs no large buffer; one that grows while it is read
 // makes the buffer grow with it.
 std::size_t bufferFor(int fd, std::size_t blockSize) {
-  struct stat st {};
   std::size_t size = blockSize;
-  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-    size = std::min(size, std::max<std::size_t>(static_cast<std::size_t>(st.st_size), 4096));
+  if (std::optional<std::uint64_t> file = regularSize(fd)) {
+    size = std::min<std::uint64_t>(size, std::max<std::uint64_t>(*file, 4096));
   }
   return std::max<std::size_t>(size, 1);
 }
@@ -252,12 +259,8 @@ std::uint64_t likelyRecordStart(int fd, std::uint64_t from) {
 }
 
 std::uint64_t middleRecordStart(int fd, std::uint64_t minimum) {
-  struct stat st {};
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
-      static_cast<std::uint64_t>(st.st_size) < minimum) {
-    return 0;
-  }
-  return likelyRecordStart(fd, static_cast<std::uint64_t>(st.st_size) / 2);
+  std::optional<std::uint64_t> size = regularSize(fd);
+  return size && *size >= minimum ? likelyRecordStart(fd, *size / 2) : 0;
 }
 
 namespace {
@@ -345,9 +348,7 @@ class PieceAhead {
 // rest itself; else it waits for the whole piece.
 halvesRead readAhead(int fd, halfReader& first, halfReader& second, std::uint64_t piece,
                      bool rest) {
-  struct stat st {};
-  const std::uint64_t size =
-      fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
+  const std::uint64_t size = regularSize(fd).value_or(0);
   PieceAhead ahead(fd, second,
                    std::min(std::size_t{1} << 20, std::max<std::size_t>(piece / 8, 4096)));
   auto startAfter = [&](std::uint64_t from) {
@@ -386,12 +387,8 @@ halvesRead readAhead(int fd, halfReader& first, halfReader& second, std::uint64_
 }  // namespace
 
 halvesRead readInHalves(int fd, halfReader& first, halfReader& second, std::uint64_t minimum) {
-  struct stat st {};
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
-      static_cast<std::uint64_t>(st.st_size) < minimum) {
-    return readAhead(fd, first, second, 0, false);
-  }
-  return readAhead(fd, first, second, static_cast<std::uint64_t>(st.st_size) / 2, false);
+  std::optional<std::uint64_t> size = regularSize(fd);
+  return readAhead(fd, first, second, size && *size >= minimum ? *size / 2 : 0, false);
 }
 
 halvesRead readInPieces(int fd, halfReader& first, halfReader& second, std::uint64_t piece) {
